@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "snmp/snmp_codec.h"
+#include "snmp/snmp_link.h"
+#include "snmp/snmp_value.h"
+
+namespace pulsewell {
+
+// Replaces the link for every attempt when set: request bytes in, reply bytes out.
+// May throw; SNMPError::timeout() is retried like a lost reply.
+using SNMPTransport = std::function<Bytes(const Bytes& request)>;
+
+// The SNMP v2c client. A value: copies share the link.
+struct SNMPClient {
+  static constexpr int walkLimit = 2048;
+
+  std::string host;
+  std::uint16_t port = 161;
+  std::string community;
+  double timeout = 1.0;
+  int retries = 1;
+  SNMPTransport transport;
+  std::shared_ptr<SNMPLink> link = std::make_shared<SNMPLink>();
+
+  // One GetRequest for all `oids`; the bindings in the agent's order.
+  std::vector<SNMPVarBind> get(const std::vector<OID>& oids) const;
+  // The subtree under `root` in ascending OID order, walked with GetBulk.
+  std::vector<SNMPVarBind> walk(const OID& root, int limit) const;
+  std::vector<SNMPVarBind> request(SNMPCodec::Request kind, const std::vector<OID>& oids) const;
+};
+
+}  // namespace pulsewell

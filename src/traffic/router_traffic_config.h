@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "traffic/defaults_store.h"
+
+namespace pulsewell {
+
+// The validated connection record the service polls with.
+struct RouterTrafficConfig {
+  std::string host;
+  std::uint16_t port = 161;
+  std::string community;
+  std::string interface;
+  bool swapDirections = false;
+
+  bool operator==(const RouterTrafficConfig&) const = default;
+
+  // Built from the stored settings and the community; none when they are unusable.
+  static std::optional<RouterTrafficConfig> fromDefaults(const DefaultsStore& defaults,
+                                                         const std::optional<std::string>& community);
+};
+
+}  // namespace pulsewell
