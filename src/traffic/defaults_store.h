@@ -49,4 +49,8 @@ class DefaultsStore {
   std::int64_t integer(const std::string& key) const;
 };
 
+// The whole number a stored value holds: an integer, or a fraction-free floating-point
+// value within range. Text and booleans are not whole numbers.
+std::optional<std::int64_t> wholeNumber(const DefaultsValue& value);
+
 }  // namespace pulsewell

@@ -19,8 +19,8 @@ struct RouterTrafficConfig {
   bool operator==(const RouterTrafficConfig&) const = default;
 
   // Built from the stored settings and the community; none when they are unusable.
-  static std::optional<RouterTrafficConfig> fromDefaults(const DefaultsStore& defaults,
-                                                         const std::optional<std::string>& community);
+  static std::optional<RouterTrafficConfig> fromDefaults(
+      const DefaultsStore& defaults, const std::optional<std::string>& community);
 };
 
 }  // namespace pulsewell

@@ -1,0 +1,159 @@
+#include "traffic/snmp_traffic_sampler.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <limits>
+#include <set>
+#include <utility>
+
+#include "snmp/snmp_error.h"
+#include "traffic/utf8.h"
+
+namespace pulsewell {
+namespace {
+
+// IF-MIB columns; the interface's index is appended as the last arc.
+OID ifName() {
+  return {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 1};
+}
+OID ifHCInOctets() {
+  return {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6};
+}
+OID ifHCOutOctets() {
+  return {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 10};
+}
+OID ifOperStatus() {
+  return {1, 3, 6, 1, 2, 1, 2, 2, 1, 8};
+}
+
+// A gap longer than this (a missed poll, a suspend) gives no rate instead of an average.
+constexpr double longestRateGap = 10.0;
+
+OID column(OID oid, std::uint32_t index) {
+  oid.push_back(index);
+  return oid;
+}
+
+std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
+  constexpr auto highest = std::numeric_limits<std::uint64_t>::max();
+  return a > highest - b ? highest : a + b;
+}
+
+bool isIntegerOne(const SNMPValue& value) {
+  const auto* integer = value.asInteger();
+  return integer != nullptr && *integer == 1;
+}
+
+}  // namespace
+
+const char* SNMPTrafficError::what() const noexcept {
+  switch (kind_) {
+    case Kind::interfaceNotFound:
+      return "interface not found";
+    case Kind::noCounters:
+      return "no counters";
+  }
+  return "traffic error";
+}
+
+double bootTimeSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_BOOTTIME, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+SNMPTrafficSampler::SNMPTrafficSampler(SNMPClient client, std::string interface,
+                                       bool swapDirections, SecondsClock clock)
+    : client_(std::move(client)),
+      interface_(std::move(interface)),
+      swapDirections_(swapDirections),
+      clock_(clock ? std::move(clock) : SecondsClock(bootTimeSeconds)) {}
+
+bool SNMPTrafficSampler::isOurs(const SNMPValue& value) const {
+  const Bytes* bytes = value.asBytes();
+  // Code point by code point: no case folding, no trimming, no normalisation.
+  return bytes != nullptr && decodeUTF8(*bytes) == decodeUTF8(interface_);
+}
+
+std::uint32_t SNMPTrafficSampler::resolve() {
+  const auto rows = client_.walk(ifName(), SNMPClient::walkLimit);
+  const auto match = std::find_if(rows.begin(), rows.end(),
+                                  [this](const SNMPVarBind& row) { return isOurs(row.value); });
+  if (match == rows.end() || match->oid.empty()) throw SNMPTrafficError::interfaceNotFound();
+  return match->oid.back();
+}
+
+std::optional<std::vector<SNMPValue>> SNMPTrafficSampler::read(std::uint32_t index) {
+  const std::vector<OID> oids{column(ifName(), index), column(ifHCInOctets(), index),
+                              column(ifHCOutOctets(), index), column(ifOperStatus(), index)};
+  const auto bindings = client_.get(oids);
+  if (bindings.size() != oids.size()) throw SNMPError::malformed();
+  std::vector<SNMPValue> values;
+  values.reserve(bindings.size());
+  for (std::size_t i = 0; i < oids.size(); ++i) {
+    if (bindings[i].oid != oids[i]) throw SNMPError::malformed();
+    values.push_back(bindings[i].value);
+  }
+  // The row no longer belongs to the interface: renumbered, or gone.
+  if (!isOurs(values.front())) return std::nullopt;
+  return values;
+}
+
+SNMPTrafficReading SNMPTrafficSampler::sample() {
+  std::optional<std::vector<SNMPValue>> values;
+  if (index_) values = read(*index_);
+  if (!values) {
+    previous_.reset();
+    index_ = resolve();
+    values = read(*index_);
+    if (!values) throw SNMPTrafficError::interfaceNotFound();
+  }
+  const double now = clock_();
+
+  const std::uint64_t* received = (*values)[1].asUnsigned();
+  if (received == nullptr) throw SNMPTrafficError::noCounters();
+  const std::uint64_t* sent = (*values)[2].asUnsigned();
+  if (sent == nullptr) throw SNMPTrafficError::noCounters();
+  const bool isUp = isIntegerOne((*values)[3]);
+
+  SNMPTrafficReading reading;
+  // Counters going down mean a restart or a wrap: no rate for this one sample.
+  if (previous_ && previous_->time < now && now - previous_->time <= longestRateGap &&
+      *received >= previous_->received && *sent >= previous_->sent) {
+    const double dt = now - previous_->time;
+    const std::uint64_t inDelta = *received - previous_->received;
+    const std::uint64_t outDelta = *sent - previous_->sent;
+    const std::uint64_t downDelta = swapDirections_ ? outDelta : inDelta;
+    const std::uint64_t upDelta = swapDirections_ ? inDelta : outDelta;
+    totalDown_ = saturatingAdd(totalDown_, downDelta);
+    totalUp_ = saturatingAdd(totalUp_, upDelta);
+    reading.downBytesPerSec = static_cast<double>(downDelta) / dt;
+    reading.upBytesPerSec = static_cast<double>(upDelta) / dt;
+  }
+  previous_ = Counters{*received, *sent, now};
+
+  reading.totalDown = totalDown_;
+  reading.totalUp = totalUp_;
+  reading.isUp = isUp;
+  return reading;
+}
+
+std::vector<SNMPInterface> SNMPTrafficSampler::interfaces(const SNMPClient& client) {
+  const auto names = client.walk(ifName(), SNMPClient::walkLimit);
+  const auto statuses = client.walk(ifOperStatus(), SNMPClient::walkLimit);
+
+  std::set<std::uint32_t> upIndexes;
+  for (const auto& row : statuses) {
+    if (!row.oid.empty() && isIntegerOne(row.value)) upIndexes.insert(row.oid.back());
+  }
+  std::vector<SNMPInterface> result;
+  for (const auto& row : names) {
+    const Bytes* name = row.value.asBytes();
+    if (name == nullptr || row.oid.empty()) continue;
+    result.push_back(SNMPInterface{textFromUTF8(*name), upIndexes.contains(row.oid.back())});
+  }
+  return result;
+}
+
+}  // namespace pulsewell

@@ -1,0 +1,301 @@
+#include "traffic/snmp_traffic_service.h"
+
+#include <pthread.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <variant>
+
+#include "traffic/secret_store.h"
+
+namespace pulsewell {
+namespace {
+
+using SampleResult = std::variant<SNMPTrafficReading, std::exception_ptr>;
+
+// Linux keeps 15 characters of a thread name. Leading reverse-DNS labels go first, so
+// "org.pulsewell.Pulsewell.poll" becomes "Pulsewell.poll".
+std::string shortThreadName(std::string name) {
+  constexpr std::size_t limit = 15;
+  while (name.size() > limit) {
+    const auto dot = name.find('.');
+    if (dot == std::string::npos || dot + 1 >= name.size()) break;
+    name.erase(0, dot + 1);
+  }
+  if (name.size() > limit) name.resize(limit);
+  return name;
+}
+
+// The worker waits here until the main thread has dealt with its result, so that the
+// pause before the next sample is measured from the end of publishing, and a busy main
+// thread never piles up results.
+class Handoff {
+ public:
+  // Main thread (or whoever drops the posted work): the first outcome wins.
+  void finish(bool keepPolling) {
+    {
+      const std::lock_guard lock(mutex_);
+      if (outcome_) return;
+      outcome_ = keepPolling;
+    }
+    finished_.notify_all();
+  }
+
+  // Worker: true when the loop goes on; false when the result was dropped or the task
+  // was stopped meanwhile.
+  bool wait(const std::stop_token& stop) {
+    std::unique_lock lock(mutex_);
+    if (!finished_.wait(lock, stop, [this] { return outcome_.has_value(); })) return false;
+    return *outcome_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable_any finished_;
+  std::optional<bool> outcome_;
+};
+
+// Posted work that is destroyed without having run (a queue torn down at quit) still
+// releases the worker.
+struct HandoffGuard {
+  explicit HandoffGuard(std::shared_ptr<Handoff> h) : handoff(std::move(h)) {}
+  HandoffGuard(const HandoffGuard&) = delete;
+  HandoffGuard& operator=(const HandoffGuard&) = delete;
+  ~HandoffGuard() { handoff->finish(false); }
+  std::shared_ptr<Handoff> handoff;
+};
+
+void sleepUnlessStopped(const std::stop_token& stop, std::chrono::milliseconds interval) {
+  std::mutex mutex;
+  std::condition_variable_any wakeUp;
+  std::unique_lock lock(mutex);
+  wakeUp.wait_for(lock, stop, interval, [] { return false; });
+}
+
+SampleResult takeSample(SNMPTrafficSampler& sampler) {
+  try {
+    return sampler.sample();
+  } catch (...) {
+    return std::current_exception();
+  }
+}
+
+}  // namespace
+
+struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
+  State(std::shared_ptr<MainQueue> queue, std::chrono::milliseconds pause, ClientFactory factory,
+        SecondsClock clock)
+      : mainQueue(std::move(queue)),
+        interval(pause),
+        makeClient(std::move(factory)),
+        samplerClock(std::move(clock)) {}
+
+  // Everything a polling task owns. The service is only reached through the main queue,
+  // and only weakly, so a worker never keeps the service alive nor touches it directly.
+  struct PollingTask {
+    std::uint64_t id = 0;
+    SNMPClient client;
+    std::string interface;
+    bool swapDirections = false;
+    SecondsClock clock;
+    std::chrono::milliseconds interval{};
+    std::shared_ptr<MainQueue> mainQueue;
+    std::weak_ptr<State> service;
+  };
+
+  const std::shared_ptr<MainQueue> mainQueue;
+  const std::chrono::milliseconds interval;
+  const ClientFactory makeClient;
+  const SecondsClock samplerClock;
+
+  RouterTrafficStatus status = RouterTrafficStatus::notConfigured;
+  std::optional<SNMPTrafficReading> reading;
+  std::vector<double> downHistory;
+  std::vector<double> upHistory;
+  std::optional<RouterTrafficConfig> config;
+  bool paused = false;
+  TrafficTotals carried;
+  Signal willChange;
+
+  // The running task: its stop handle and its id; id 0 means none runs.
+  std::optional<std::stop_source> taskStop;
+  std::uint64_t currentTask = 0;
+  std::uint64_t lastTaskId = 0;
+
+  template <typename T, typename V>
+  void assign(T& field, V&& value) {
+    willChange.emit();
+    field = std::forward<V>(value);
+  }
+
+  TrafficTotals totals() const {
+    // Byte counts wrap like the device's counters rather than saturate.
+    const std::uint64_t down = reading ? reading->totalDown : 0;
+    const std::uint64_t up = reading ? reading->totalUp : 0;
+    return {carried.down + down, carried.up + up};
+  }
+
+  void cancelTask() {
+    if (taskStop) taskStop->request_stop();
+    taskStop.reset();
+    currentTask = 0;
+  }
+
+  void start() {
+    assign(downHistory, std::vector<double>{});
+    assign(upHistory, std::vector<double>{});
+    if (!config) {
+      assign(status, RouterTrafficStatus::notConfigured);
+      return;
+    }
+    assign(status, RouterTrafficStatus::connecting);
+    // Observers run synchronously and may have changed the configuration meanwhile.
+    if (paused || !config) return;
+    launch(makeClient(*config));
+  }
+
+  void stop() {
+    cancelTask();
+    carried = totals();
+    assign(reading, std::nullopt);
+  }
+
+  void launch(SNMPClient client) {
+    cancelTask();  // never two tasks, even if an observer re-entered start()
+    PollingTask task{++lastTaskId, std::move(client), config->interface, config->swapDirections,
+                     samplerClock, interval,          mainQueue,         weak_from_this()};
+    try {
+      std::jthread worker(poll, std::move(task));
+      taskStop = worker.get_stop_source();
+      currentTask = lastTaskId;
+      // Cancelled, never joined: stopping must not wait for a sample in flight.
+      worker.detach();
+    } catch (const std::system_error&) {
+      // No thread to be had: stay in `connecting`; the next apply or resume tries again.
+    }
+  }
+
+  // Main thread. Returns whether the task that produced `result` goes on polling.
+  bool publish(std::uint64_t task, const SampleResult& result) {
+    const auto current = [this, task] { return task != 0 && task == currentTask; };
+    if (!current()) return false;
+    if (const auto* error = std::get_if<std::exception_ptr>(&result)) {
+      assign(status, routerTrafficStatus(*error));
+      return current();
+    }
+    const auto& fresh = std::get<SNMPTrafficReading>(result);
+    assign(reading, fresh);
+    if (!current()) return false;
+    assign(status, fresh.isUp ? RouterTrafficStatus::up : RouterTrafficStatus::down);
+    if (!current()) return false;
+    if (!fresh.downBytesPerSec || !fresh.upBytesPerSec) return true;
+    assign(downHistory, appended(downHistory, *fresh.downBytesPerSec));
+    if (!current()) return false;
+    assign(upHistory, appended(upHistory, *fresh.upBytesPerSec));
+    return current();
+  }
+
+  static std::vector<double> appended(const std::vector<double>& history, double rate) {
+    std::vector<double> next;
+    const std::size_t keep = history.size() >= historyLimit ? historyLimit - 1 : history.size();
+    next.reserve(keep + 1);
+    next.insert(next.end(), history.end() - static_cast<std::ptrdiff_t>(keep), history.end());
+    next.push_back(rate);
+    return next;
+  }
+
+  // The worker thread's whole life.
+  static void poll(const std::stop_token& stop, PollingTask task) {
+    const std::string name = shortThreadName(std::string(applicationIdentifier) + ".poll");
+    pthread_setname_np(pthread_self(), name.c_str());
+
+    SNMPTrafficSampler sampler(std::move(task.client), task.interface, task.swapDirections,
+                               task.clock);
+    while (!stop.stop_requested()) {
+      SampleResult result = takeSample(sampler);
+      if (stop.stop_requested()) return;
+
+      auto handoff = std::make_shared<Handoff>();
+      task.mainQueue->post([service = task.service, id = task.id, result = std::move(result),
+                            guard = std::make_shared<HandoffGuard>(handoff)] {
+        bool keepPolling = false;
+        if (const auto state = service.lock()) keepPolling = state->publish(id, result);
+        guard->handoff->finish(keepPolling);
+      });
+      if (!handoff->wait(stop)) return;
+      sleepUnlessStopped(stop, task.interval);
+    }
+  }
+};
+
+SNMPClient SNMPTrafficService::defaultClient(const RouterTrafficConfig& config) {
+  SNMPClient client;  // 1 s timeout, one retry, a link of its own
+  client.host = config.host;
+  client.port = config.port;
+  client.community = config.community;
+  return client;
+}
+
+SNMPTrafficService::SNMPTrafficService(std::shared_ptr<MainQueue> mainQueue,
+                                       std::chrono::milliseconds interval, ClientFactory makeClient,
+                                       SecondsClock samplerClock)
+    : state_(std::make_shared<State>(
+          std::move(mainQueue), interval, makeClient ? std::move(makeClient) : defaultClient,
+          samplerClock ? std::move(samplerClock) : SecondsClock(bootTimeSeconds))) {}
+
+SNMPTrafficService::~SNMPTrafficService() {
+  state_->cancelTask();
+}
+
+void SNMPTrafficService::apply(const std::optional<RouterTrafficConfig>& config) {
+  // A configuration without an interface counts as none.
+  std::optional<RouterTrafficConfig> effective;
+  if (config && !config->interface.empty()) effective = config;
+  if (effective == state_->config) return;
+  state_->stop();
+  state_->carried = {};
+  state_->config = std::move(effective);
+  state_->start();
+}
+
+void SNMPTrafficService::pause() {
+  state_->paused = true;
+  state_->stop();
+}
+
+void SNMPTrafficService::resume() {
+  if (!state_->paused) return;
+  state_->paused = false;
+  state_->start();
+}
+
+RouterTrafficStatus SNMPTrafficService::status() const {
+  return state_->status;
+}
+
+const std::optional<SNMPTrafficReading>& SNMPTrafficService::reading() const {
+  return state_->reading;
+}
+
+const std::vector<double>& SNMPTrafficService::downHistory() const {
+  return state_->downHistory;
+}
+
+const std::vector<double>& SNMPTrafficService::upHistory() const {
+  return state_->upHistory;
+}
+
+TrafficTotals SNMPTrafficService::totals() const {
+  return state_->totals();
+}
+
+Subscription SNMPTrafficService::onWillChange(std::function<void()> observer) {
+  return state_->willChange.connect(std::move(observer));
+}
+
+}  // namespace pulsewell
