@@ -5,14 +5,18 @@
 
 namespace pulsewell::RouterMenuBarGraphLayout {
 
-namespace {
-
-// How far a sample reaches from the mid line. The logarithmic scale keeps small traffic
-// visible: a thousandth of the peak still shows a tenth of the half height.
-double offset(double value, double peak, double amplitude) {
+double fillFraction(double value, double peak) {
   if (!(value > 0)) return 0;  // also NaN
   const double ratio = value >= peak ? 1.0 : value / peak;
-  return std::max(minimumOffset, amplitude * std::log10(ratio * 999 + 1) / 3);
+  return std::log10(ratio * 999 + 1) / 3;
+}
+
+namespace {
+
+// How far a sample reaches from the mid line; any positive sample stays visible.
+double offset(double value, double peak, double amplitude) {
+  if (!(value > 0)) return 0;
+  return std::max(minimumOffset, amplitude * fillFraction(value, peak));
 }
 
 // `direction` is -1 for the area below the mid line, +1 for the one above.

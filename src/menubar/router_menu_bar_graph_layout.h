@@ -68,6 +68,11 @@ inline constexpr double minimumOffset = 1.5;
 // unit font. Only the first space splits; a text without one is all value font.
 std::vector<LineRun> line(std::string_view text, std::string_view arrow);
 
+// How much of a half a sample fills, 0 to 1, on the logarithmic scale of the graphs
+// (log10 of 1 to 1000, over 3): a thousandth of the peak still shows a tenth, a tenth of
+// the peak about two thirds. 0 for samples at or below 0.
+double fillFraction(double value, double peak);
+
 // The areas of both directions and the mid line inside `rect`, drawn at `alpha`.
 RouterGraphAreas areas(const RouterGraphData& graph, const GraphRect& rect, double alpha);
 

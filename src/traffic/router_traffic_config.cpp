@@ -9,6 +9,13 @@ namespace pulsewell {
 
 std::optional<RouterTrafficConfig> RouterTrafficConfig::fromDefaults(
     const DefaultsStore& defaults, const std::optional<std::string>& community) {
+  auto checked = check(defaults, community);
+  if (auto* config = std::get_if<RouterTrafficConfig>(&checked)) return std::move(*config);
+  return std::nullopt;
+}
+
+std::variant<RouterTrafficConfig, RouterConfigProblem> RouterTrafficConfig::check(
+    const DefaultsStore& defaults, const std::optional<std::string>& community) {
   constexpr std::int64_t defaultPort = 161;
   constexpr std::int64_t highestPort = 65535;
 
@@ -21,12 +28,12 @@ std::optional<RouterTrafficConfig> RouterTrafficConfig::fromDefaults(
   const bool swapDirections = defaults.boolean(SettingsKey::routerSwapDirections);
 
   host = TextWhitespace::trimmed(host);
-  if (host.empty()) return std::nullopt;
-  if (TextWhitespace::containsWhitespace(host)) return std::nullopt;
+  if (host.empty()) return RouterConfigProblem::noHost;
+  if (TextWhitespace::containsWhitespace(host)) return RouterConfigProblem::hostHasWhitespace;
   // The community is a password: blanks are part of it.
-  if (secret.empty()) return std::nullopt;
-  if (port < 0 || port > highestPort) return std::nullopt;
-  if (port == 0) return std::nullopt;
+  if (secret.empty()) return RouterConfigProblem::noCommunity;
+  if (port < 0 || port > highestPort) return RouterConfigProblem::portOutOfRange;
+  if (port == 0) return RouterConfigProblem::portOutOfRange;
 
   return RouterTrafficConfig{std::move(host), static_cast<std::uint16_t>(port), secret,
                              std::move(interface), swapDirections};
