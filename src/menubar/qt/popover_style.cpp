@@ -1,0 +1,73 @@
+#include "menubar/qt/popover_style.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QWidget>
+
+#include "menubar/qt/router_menu_bar_graph.h"
+
+namespace pulsewell::PopoverStyle {
+
+namespace {
+
+bool darkAppearance() {
+  return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
+}
+
+QFont systemFont(qreal points, QFont::Weight weight) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  font.setPointSizeF(points);
+  font.setWeight(weight);
+  return font;
+}
+
+// The menu-bar value font has already been chosen for digits of one width; the popover
+// takes its family at other sizes so its numbers do not jitter either.
+QFont digitsFont(qreal points, QFont::Weight weight) {
+  QFont font = RouterMenuBarGraph::valueFont();
+  font.setPointSizeF(points);
+  font.setWeight(weight);
+  return font;
+}
+
+}  // namespace
+
+QColor green() {
+  return darkAppearance() ? QColor(0x30, 0xD1, 0x58) : QColor(0x34, 0xC7, 0x59);
+}
+
+QColor orange() {
+  return darkAppearance() ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xFF, 0x95, 0x00);
+}
+
+QColor secondary() {
+  QColor colour = QGuiApplication::palette().color(QPalette::WindowText);
+  colour.setAlphaF(0.6F);
+  return colour;
+}
+
+QFont headline() {
+  return systemFont(11, QFont::Bold);
+}
+QFont caption() {
+  return systemFont(9, QFont::Normal);
+}
+QFont caption2() {
+  return systemFont(8, QFont::Normal);
+}
+QFont rate() {
+  return digitsFont(18, QFont::DemiBold);
+}
+QFont captionDigits() {
+  return digitsFont(9, QFont::Normal);
+}
+
+void setTextColour(QWidget& widget, const QColor& colour) {
+  QPalette palette = widget.palette();
+  palette.setColor(QPalette::WindowText, colour);
+  palette.setColor(QPalette::ButtonText, colour);
+  widget.setPalette(palette);
+}
+
+}  // namespace pulsewell::PopoverStyle

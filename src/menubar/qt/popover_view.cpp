@@ -1,0 +1,202 @@
+#include "menubar/qt/popover_view.h"
+
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/settings_model.h"
+#include "menubar/format.h"
+#include "menubar/qt/popover_graph_canvas.h"
+#include "menubar/qt/popover_style.h"
+#include "menubar/qt/system_number_locale.h"
+#include "menubar/strings.h"
+#include "platform/qt/qt_conversions.h"
+
+namespace pulsewell {
+
+namespace {
+
+constexpr int padding = 12;
+constexpr int itemSpacing = 10;
+constexpr int contentWidth = PopoverView::popoverWidth - 2 * padding;
+
+QLabel* makeLabel(const char* name, const QFont& font, QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setFont(font);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+// One rate block: the coloured title with its arrow above the rate in large type. The two
+// blocks share the row equally.
+QWidget* rateBlock(const QString& title, const char* titleName, const char* rateName,
+                   QLabel*& titleLabel, QLabel*& rateLabel, QWidget* parent) {
+  auto* block = new QWidget(parent);
+  auto* layout = new QVBoxLayout(block);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  titleLabel = makeLabel(titleName, PopoverStyle::caption(), block);
+  titleLabel->setText(title);
+  rateLabel = makeLabel(rateName, PopoverStyle::rate(), block);
+  layout->addWidget(titleLabel);
+  layout->addWidget(rateLabel);
+  block->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  return block;
+}
+
+}  // namespace
+
+PopoverView::PopoverView(SNMPTrafficService& service, DefaultsStore& defaults,
+                         std::function<void()> showSettings, QWidget* parent)
+    : QWidget(parent),
+      service_(service),
+      defaults_(defaults),
+      showSettings_(std::move(showSettings)) {
+  setObjectName(QStringLiteral("popoverView"));
+  setFixedWidth(popoverWidth);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(padding, padding, padding, padding);
+  layout->setSpacing(itemSpacing);
+
+  auto* header = new QHBoxLayout;
+  header->setContentsMargins(0, 0, 0, 0);
+  title_ = makeLabel("title", PopoverStyle::headline(), this);
+  status_ = makeLabel("status", PopoverStyle::caption(), this);
+  header->addWidget(title_, 0, Qt::AlignVCenter);
+  header->addStretch(1);
+  header->addWidget(status_, 0, Qt::AlignVCenter);
+  layout->addLayout(header);
+
+  settingsButton_ = new QPushButton(toQString(Strings::settings()), this);
+  settingsButton_->setObjectName(QStringLiteral("settingsButton"));
+  connect(settingsButton_, &QPushButton::clicked, this, [this] {
+    if (showSettings_) showSettings_();
+  });
+  layout->addWidget(settingsButton_, 0, Qt::AlignLeft);
+
+  details_ = new QWidget(this);
+  details_->setObjectName(QStringLiteral("details"));
+  auto* detailsLayout = new QVBoxLayout(details_);
+  detailsLayout->setContentsMargins(0, 0, 0, 0);
+  detailsLayout->setSpacing(itemSpacing);
+
+  privacyButton_ = new QPushButton(toQString(Strings::openPrivacy()), details_);
+  privacyButton_->setObjectName(QStringLiteral("privacyButton"));
+  connect(privacyButton_, &QPushButton::clicked, this,
+          [] { SettingsModel::openLocalNetworkSettings(); });
+  detailsLayout->addWidget(privacyButton_, 0, Qt::AlignLeft);
+
+  auto* rates = new QHBoxLayout;
+  rates->setContentsMargins(0, 0, 0, 0);
+  rates->addWidget(rateBlock(QStringLiteral("↓ Download"), "downloadTitle", "downloadRate",
+                             downTitle_, downRate_, details_));
+  rates->addWidget(rateBlock(QStringLiteral("↑ Upload"), "uploadTitle", "uploadRate", upTitle_,
+                             upRate_, details_));
+  detailsLayout->addLayout(rates);
+
+  auto* graphBlock = new QVBoxLayout;
+  graphBlock->setContentsMargins(0, 0, 0, 0);
+  graphBlock->setSpacing(2);
+  upMax_ = makeLabel("upMax", PopoverStyle::caption2(), details_);
+  graph_ = new PopoverGraphCanvas(details_);
+  graph_->setObjectName(QStringLiteral("graph"));
+  downMax_ = makeLabel("downMax", PopoverStyle::caption2(), details_);
+  graphBlock->addWidget(upMax_, 0, Qt::AlignRight);
+  graphBlock->addWidget(graph_, 0, Qt::AlignRight);
+  graphBlock->addWidget(downMax_, 0, Qt::AlignRight);
+  detailsLayout->addLayout(graphBlock);
+
+  totals_ = makeLabel("totals", PopoverStyle::captionDigits(), details_);
+  detailsLayout->addWidget(totals_);
+  layout->addWidget(details_);
+
+  PopoverStyle::setTextColour(*downTitle_, PopoverStyle::green());
+  PopoverStyle::setTextColour(*upTitle_, PopoverStyle::orange());
+  for (QLabel* label : {upMax_, downMax_, totals_}) {
+    PopoverStyle::setTextColour(*label, PopoverStyle::secondary());
+  }
+
+  serviceChanges_ = service_.onWillChange([this] { scheduleRefresh(); });
+  settingsChanges_ = defaults_.onChange([this] { scheduleRefresh(); });
+  refresh();
+}
+
+PopoverView::~PopoverView() = default;
+
+void PopoverView::scheduleRefresh() {
+  // The service announces a change before it stores the new value.
+  if (refreshPending_) return;
+  refreshPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    refreshPending_ = false;
+    refresh();
+  });
+}
+
+void PopoverView::refresh() {
+  const RouterTrafficStatus status = service_.status();
+  const bool up = status == RouterTrafficStatus::up;
+
+  const QString statusText = toQString(Strings::status(status));
+  status_->setText(statusText);
+  PopoverStyle::setTextColour(*status_, up ? PopoverStyle::secondary() : PopoverStyle::orange());
+
+  const std::string interface = defaults_.string(SettingsKey::routerInterface).value_or("");
+  const QString title = interface.empty() ? QStringLiteral("Pulsewell") : toQString(interface);
+  // One line: a long interface name is cut short rather than wrapped.
+  const int titleRoom = contentWidth - status_->sizeHint().width() - itemSpacing;
+  title_->setText(QFontMetrics(title_->font()).elidedText(title, Qt::ElideRight, titleRoom));
+  title_->setToolTip(title);
+
+  const bool configured = status != RouterTrafficStatus::notConfigured;
+  settingsButton_->setVisible(!configured);
+  details_->setVisible(configured);
+  if (!configured) return;
+
+  privacyButton_->setVisible(status == RouterTrafficStatus::denied);
+
+  const bool inBits = defaults_.boolean(SettingsKey::speedInBits);
+  const NumberLocale locale = systemNumberLocale();
+  const std::optional<SNMPTrafficReading>& reading = service_.reading();
+  std::optional<double> down;
+  std::optional<double> upRate;
+  if (up && reading) {
+    down = reading->downBytesPerSec;
+    upRate = reading->upBytesPerSec;
+  }
+  downRate_->setText(toQString(Format::rate(down, inBits, locale)));
+  upRate_->setText(toQString(Format::rate(upRate, inBits, locale)));
+  // Title and rate are read together.
+  downRate_->setAccessibleName(QStringLiteral("Download ") + downRate_->text());
+  upRate_->setAccessibleName(QStringLiteral("Upload ") + upRate_->text());
+
+  std::vector<double> downHistory;
+  std::vector<double> upHistory;
+  if (up) {
+    downHistory = service_.downHistory();
+    upHistory = service_.upHistory();
+  }
+  const Format::Peaks peaks =
+      Format::peaks(downHistory, upHistory, defaults_.integer(SettingsKey::routerLineSpeed),
+                    defaults_.integer(SettingsKey::routerLineSpeedUp), inBits);
+  upMax_->setText(QStringLiteral("↑ max ") + toQString(Format::rate(peaks.upPeak, inBits, locale)));
+  downMax_->setText(QStringLiteral("↓ max ") +
+                    toQString(Format::rate(peaks.downPeak, inBits, locale)));
+  graph_->setData(std::move(downHistory), std::move(upHistory), peaks.downPeak, peaks.upPeak);
+
+  const TrafficTotals totals = service_.totals();
+  totals_->setText(toQString(Strings::text("Total", "Summe")) + QStringLiteral(": ↓ ") +
+                   toQString(Format::amount(totals.down, locale)) + QStringLiteral("  ↑ ") +
+                   toQString(Format::amount(totals.up, locale)));
+}
+
+}  // namespace pulsewell

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace pulsewell {
+
+// One running program per desktop login. The first start listens on a local socket
+// named after the application identifier, the user and the display; a later start finds
+// it there and hands over its request instead of running a second tray entry.
+//
+// Requests are one line each: "settings" (open the settings window) and "status" (the
+// entry's current accessibility label, for `pulsewell --status`).
+class SingleInstance : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* settingsRequest = "settings";
+  static constexpr const char* statusRequest = "status";
+
+  // $XDG_RUNTIME_DIR (else the temporary folder) / <application id>-<uid>-<display>.
+  static QString defaultServerPath();
+
+  explicit SingleInstance(QString serverPath, QObject* parent = nullptr);
+  ~SingleInstance() override;
+  SingleInstance(const SingleInstance&) = delete;
+  SingleInstance& operator=(const SingleInstance&) = delete;
+
+  // True when this process is the one instance: nobody answered at the path, so it now
+  // listens there (or, if even listening fails, runs unguarded rather than not at all).
+  // False when another instance answers.
+  bool claim();
+  bool isListening() const;
+
+  // The running instance's one-line reply to `request`, or none when none answers
+  // within `timeoutMs`.
+  static std::optional<QString> ask(const QString& serverPath, const QString& request,
+                                    int timeoutMs);
+
+  // Supplies the reply to "status".
+  void setStatusProvider(std::function<QString()> provider);
+
+ Q_SIGNALS:
+  void settingsRequested();
+
+ private:
+  void serve(QLocalSocket* socket);
+  void answer(QLocalSocket* socket);
+
+  QString path_;
+  QLocalServer* server_ = nullptr;
+  std::function<QString()> status_;
+};
+
+}  // namespace pulsewell
