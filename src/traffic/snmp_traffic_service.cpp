@@ -182,22 +182,27 @@ struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
 
   // Main thread. Returns whether the task that produced `result` goes on polling.
   bool publish(std::uint64_t task, const SampleResult& result) {
-    const auto current = [this, task] { return task != 0 && task == currentTask; };
-    if (!current()) return false;
+    // Observers run synchronously and may stop or restart polling; from then on nothing
+    // more of this result is published.
+    const auto assignIfCurrent = [this, task](auto& field, auto&& value) {
+      if (task == 0 || task != currentTask) return false;
+      willChange.emit();
+      if (task != currentTask) return false;
+      field = std::forward<decltype(value)>(value);
+      return true;
+    };
     if (const auto* error = std::get_if<std::exception_ptr>(&result)) {
-      assign(status, routerTrafficStatus(*error));
-      return current();
+      return assignIfCurrent(status, routerTrafficStatus(*error));
     }
     const auto& fresh = std::get<SNMPTrafficReading>(result);
-    assign(reading, fresh);
-    if (!current()) return false;
-    assign(status, fresh.isUp ? RouterTrafficStatus::up : RouterTrafficStatus::down);
-    if (!current()) return false;
+    if (!assignIfCurrent(reading, fresh)) return false;
+    if (!assignIfCurrent(status,
+                         fresh.isUp ? RouterTrafficStatus::up : RouterTrafficStatus::down)) {
+      return false;
+    }
     if (!fresh.downBytesPerSec || !fresh.upBytesPerSec) return true;
-    assign(downHistory, appended(downHistory, *fresh.downBytesPerSec));
-    if (!current()) return false;
-    assign(upHistory, appended(upHistory, *fresh.upBytesPerSec));
-    return current();
+    if (!assignIfCurrent(downHistory, appended(downHistory, *fresh.downBytesPerSec))) return false;
+    return assignIfCurrent(upHistory, appended(upHistory, *fresh.upBytesPerSec));
   }
 
   static std::vector<double> appended(const std::vector<double>& history, double rate) {

@@ -1,0 +1,397 @@
+#include "traffic/snmp_traffic_sampler.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "agent/if_mib.h"
+#include "agent/simulator_agent.h"
+#include "snmp/snmp_error.h"
+#include "tests/support/traffic_printers.h"
+
+namespace pulsewell {
+namespace {
+
+constexpr std::uint64_t highest = std::numeric_limits<std::uint64_t>::max();
+
+// A device on 127.0.0.1 and a clock the test sets by hand.
+class SamplerTest : public testing::Test {
+ protected:
+  SNMPClient client(double timeout = 1.0) const {
+    SNMPClient c;
+    c.host = agent.address();
+    c.port = agent.port();
+    c.community = agent.community();
+    c.timeout = timeout;
+    return c;
+  }
+
+  SNMPTrafficSampler sampler(const std::string& name = "eth0", bool swap = false,
+                             double timeout = 1.0) const {
+    return SNMPTrafficSampler(client(timeout), name, swap, [now = now] { return *now; });
+  }
+
+  void row(std::uint64_t in, std::uint64_t out, std::int64_t status = IfMib::operStatusUp,
+           std::uint32_t index = 3, const std::string& name = "eth0") {
+    agent.setInterface({index, name, in, out, status, true});
+  }
+
+  void at(double seconds) { *now = seconds; }
+
+  SimulatorAgent agent;
+  std::shared_ptr<double> now = std::make_shared<double>(100.0);
+};
+
+SNMPTrafficReading noRates(std::uint64_t down, std::uint64_t up, bool isUp = true) {
+  return {std::nullopt, std::nullopt, down, up, isUp};
+}
+
+SNMPTrafficReading rates(double downRate, double upRate, std::uint64_t down, std::uint64_t up,
+                         bool isUp = true) {
+  return {downRate, upRate, down, up, isUp};
+}
+
+template <typename Error>
+Error thrownBy(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error;
+  }
+  ADD_FAILURE() << "nothing of the expected type was thrown";
+  throw std::logic_error("no error");
+}
+
+TEST_F(SamplerTest, FirstSampleHasNoRatesNoTotalsAndTheUpState) {
+  row(5000, 7000, IfMib::operStatusDown);
+  auto s = sampler();
+  EXPECT_EQ(s.sample(), noRates(0, 0, false));
+}
+
+TEST_F(SamplerTest, RatesAndTotalsFromCounterDifferences) {
+  row(5000, 7000);
+  auto s = sampler();
+  s.sample();
+  at(102);
+  row(7000, 8000);
+  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000));
+}
+
+TEST_F(SamplerTest, SwappedDirectionsExchangeDownloadAndUpload) {
+  row(5000, 7000);
+  auto s = sampler("eth0", true);
+  s.sample();
+  at(102);
+  row(7000, 8000);
+  EXPECT_EQ(s.sample(), rates(500, 1000, 1000, 2000));
+}
+
+TEST_F(SamplerTest, TenSecondsStillGiveRatesLongerGapsDoNot) {
+  row(0, 0);
+  auto s = sampler();
+  s.sample();
+
+  at(110.0);
+  row(1000, 100);
+  EXPECT_EQ(s.sample(), rates(100, 10, 1000, 100));
+
+  at(120.5);
+  row(2000, 200);
+  EXPECT_EQ(s.sample(), noRates(1000, 100));
+
+  at(122.5);
+  row(2400, 300);
+  EXPECT_EQ(s.sample(), rates(200, 50, 1400, 200));
+}
+
+TEST_F(SamplerTest, CounterGoingDownGivesNoRatesOnceThenMeasuresFromTheNewValue) {
+  row(9000, 9000);
+  auto s = sampler();
+  s.sample();
+  at(102);
+  row(11000, 10000);
+  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000));
+
+  at(104);
+  agent.update([](AgentTable& table) { table.resetCounters(); });
+  EXPECT_EQ(s.sample(), noRates(2000, 1000));
+
+  at(106);
+  row(400, 200);
+  EXPECT_EQ(s.sample(), rates(200, 100, 2400, 1200));
+}
+
+TEST_F(SamplerTest, OnlyOneCounterGoingDownAlsoGivesNoRates) {
+  row(1000, 1000);
+  auto s = sampler();
+  s.sample();
+  at(102);
+  row(5000, 999);
+  EXPECT_EQ(s.sample(), noRates(0, 0));
+}
+
+TEST_F(SamplerTest, TimeNotAdvancingGivesNoRates) {
+  row(0, 0);
+  auto s = sampler();
+  s.sample();
+  row(1000, 1000);
+  EXPECT_EQ(s.sample(), noRates(0, 0));  // same clock value
+
+  at(99);
+  row(2000, 2000);
+  EXPECT_EQ(s.sample(), noRates(0, 0));  // clock went back
+}
+
+TEST_F(SamplerTest, TotalsStopAtTheLargestCount) {
+  row(0, 0);
+  auto s = sampler();
+  s.sample();
+  at(101);
+  row(highest, highest - 1);
+  EXPECT_EQ(s.sample().totalDown, highest);
+
+  at(102);
+  row(0, 0);
+  s.sample();  // counter reset: no rate
+  at(103);
+  row(10, 10);
+  const auto reading = s.sample();
+  EXPECT_EQ(reading.totalDown, highest);
+  EXPECT_EQ(reading.totalUp, highest);
+  EXPECT_EQ(reading.downBytesPerSec, 10.0);
+}
+
+struct OperCase {
+  std::string name;
+  std::optional<SNMPValue> value;  // none: the object is absent
+  bool isUp;
+};
+
+class SamplerOperStatusTest : public SamplerTest, public testing::WithParamInterface<OperCase> {};
+
+TEST_P(SamplerOperStatusTest, OnlyTheIntegerOneIsUp) {
+  row(0, 0);
+  const OID status = IfMib::instance(IfMib::ifOperStatus(), 3);
+  if (GetParam().value) {
+    agent.set(status, *GetParam().value);
+  } else {
+    agent.remove(status);
+  }
+  auto s = sampler();
+  EXPECT_EQ(s.sample().isUp, GetParam().isUp);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, SamplerOperStatusTest,
+                         testing::Values(OperCase{"up", SNMPValue::integer(1), true},
+                                         OperCase{"down", SNMPValue::integer(2), false},
+                                         OperCase{"dormant", SNMPValue::integer(5), false},
+                                         OperCase{"missing", std::nullopt, false},
+                                         OperCase{"unsignedOne", SNMPValue::unsignedInteger(1),
+                                                  false},
+                                         OperCase{"textOne", SNMPValue::bytes("1"), false}),
+                         [](const testing::TestParamInfo<OperCase>& p) { return p.param.name; });
+
+TEST_F(SamplerTest, RenumberedInterfaceIsFoundAgainAndMeasuredAfresh) {
+  row(1000, 1000, IfMib::operStatusUp, 3);
+  auto s = sampler();
+  s.sample();
+  at(102);
+  row(3000, 2000, IfMib::operStatusUp, 3);
+  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000));
+
+  // The device renumbers: eth0 moves to 7 and another interface takes 3.
+  agent.update([](AgentTable& table) { table.moveInterface(3, 7); });
+  row(90000, 90000, IfMib::operStatusUp, 3, "wan");
+  at(104);
+  row(5000, 3000, IfMib::operStatusDown, 7);
+  EXPECT_EQ(s.sample(), noRates(2000, 1000, false));
+
+  at(106);
+  row(7000, 4000, IfMib::operStatusDown, 7);
+  EXPECT_EQ(s.sample(), rates(1000, 500, 4000, 2000, false));
+}
+
+TEST_F(SamplerTest, SecondSampleReadsTheKnownIndexWithoutWalking) {
+  row(0, 0);
+  auto s = sampler();
+  s.sample();
+  const auto before = agent.requestCount();
+  s.sample();
+  EXPECT_EQ(agent.requestCount(), before + 1);
+}
+
+TEST_F(SamplerTest, FirstMatchInTableOrderWins) {
+  row(100, 100, IfMib::operStatusUp, 2, "eth0");
+  row(0, 0, IfMib::operStatusDown, 5, "eth0");
+  auto s = sampler();
+  s.sample();
+  at(101);
+  row(200, 300, IfMib::operStatusUp, 2, "eth0");
+  EXPECT_EQ(s.sample(), rates(100, 200, 100, 200));
+}
+
+class SamplerNameTest : public SamplerTest, public testing::WithParamInterface<std::string> {};
+
+TEST_P(SamplerNameTest, NamesMatchExactly) {
+  row(0, 0, IfMib::operStatusUp, 1, GetParam());
+  auto s = sampler("eth0");
+  EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::interfaceNotFound());
+}
+
+INSTANTIATE_TEST_SUITE_P(NearMisses, SamplerNameTest,
+                         testing::Values("ETH0", "eth0 ", " eth0", "eth", "eth00",
+                                         std::string("eth0\0", 5)));
+
+TEST_F(SamplerTest, InvalidUTF8NameMatchesItsListedForm) {
+  agent.setInterface({4, std::string("wl\xFF\xC3", 4), 0, 0, IfMib::operStatusUp, true});
+  const auto listed = SNMPTrafficSampler::interfaces(client());
+  ASSERT_EQ(listed.size(), 1U);
+  EXPECT_EQ(listed[0].name, "wl\uFFFD\uFFFD");
+
+  auto s = sampler(listed[0].name);
+  EXPECT_EQ(s.sample(), noRates(0, 0));
+}
+
+TEST_F(SamplerTest, NonUTF8NameDoesNotMatchTheSameLatin1Letters) {
+  agent.setInterface({4,
+                      std::string("Stra\xDF"
+                                  "e",
+                                  6),
+                      0, 0, IfMib::operStatusUp, true});
+  auto s = sampler("Stra\u00DFe");
+  EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::interfaceNotFound());
+}
+
+TEST_F(SamplerTest, WithoutHighCapacityCountersEverySampleFailsButTheListShowsIt) {
+  agent.setInterface({2, "eth0", 5000, 6000, IfMib::operStatusUp, false});
+  auto s = sampler();
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::noCounters());
+  }
+  EXPECT_EQ(SNMPTrafficSampler::interfaces(client()), (std::vector<SNMPInterface>{{"eth0", true}}));
+}
+
+TEST_F(SamplerTest, CountersOfAnotherTypeAreNoCounters) {
+  row(0, 0);
+  agent.set(IfMib::instance(IfMib::ifHCOutOctets(), 3), SNMPValue::integer(5));
+  auto s = sampler();
+  EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::noCounters());
+}
+
+TEST_F(SamplerTest, NoCountersLeavesTheStateAsItWas) {
+  row(1000, 1000);
+  auto s = sampler();
+  s.sample();
+  agent.update([](AgentTable& table) { table.removeHighCapacityCounters(); });
+  at(101);
+  EXPECT_THROW(s.sample(), SNMPTrafficError);
+
+  at(102);
+  row(3000, 2000);
+  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000));
+}
+
+TEST_F(SamplerTest, ClientErrorsPassThroughAndLeaveTheStateAsItWas) {
+  row(1000, 1000);
+  auto s = sampler("eth0", false, 0.05);
+  s.sample();
+  agent.queueFaults({AgentFault::drop(), AgentFault::drop()});
+  EXPECT_EQ(thrownBy<SNMPError>([&] { s.sample(); }), SNMPError::timeout());
+
+  agent.queueFault(AgentFault::error(5));
+  EXPECT_EQ(thrownBy<SNMPError>([&] { s.sample(); }), SNMPError::agent(5));
+
+  at(102);
+  row(3000, 2000);
+  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000));
+}
+
+TEST_F(SamplerTest, ReplyListingOtherOIDsIsMalformedWithoutWalkingAgain) {
+  row(1000, 1000);
+  auto s = sampler();
+  s.sample();
+  agent.queueFault(AgentFault::outOfOrder());
+  const auto before = agent.requestCount();
+  EXPECT_EQ(thrownBy<SNMPError>([&] { s.sample(); }), SNMPError::malformed());
+  EXPECT_EQ(agent.requestCount(), before + 1);
+}
+
+TEST_F(SamplerTest, RowThatDoesNotConfirmRightAfterResolvingIsNotFound) {
+  // Between the walk and the read the row changes its name.
+  auto requests = std::make_shared<std::atomic<int>>(0);
+  agent.setSource([requests] {
+    AgentTable table;
+    const bool walking = requests->fetch_add(1) == 0;
+    table.setInterface({3, walking ? "eth0" : "eth9", 0, 0, IfMib::operStatusUp, true});
+    return table;
+  });
+  auto s = sampler();
+  EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::interfaceNotFound());
+}
+
+TEST_F(SamplerTest, LostInterfaceIsLookedForOnEverySampleAndMeasuredAfresh) {
+  row(1000, 1000);
+  auto s = sampler();
+  s.sample();
+  agent.update([](AgentTable& table) { table.removeInterface(3); });
+  at(101);
+  EXPECT_THROW(s.sample(), SNMPTrafficError);
+  EXPECT_THROW(s.sample(), SNMPTrafficError);
+
+  // Back at its old index: found, but no rate against the sample before it was lost.
+  at(102);
+  row(2000, 2000);
+  EXPECT_EQ(s.sample(), noRates(0, 0));
+  at(103);
+  row(2100, 2300);
+  EXPECT_EQ(s.sample(), rates(100, 300, 100, 300));
+}
+
+TEST_F(SamplerTest, InterfacesInTableOrderWithTheirUpStates) {
+  row(0, 0, IfMib::operStatusUp, 1, "lo");
+  row(0, 0, IfMib::operStatusDown, 2, "eth0");
+  row(0, 0, 5, 3, "wlan0");
+  row(0, 0, IfMib::operStatusUp, 4, "eth0");
+  row(0, 0, IfMib::operStatusUp, 10, "");
+  row(0, 0, IfMib::operStatusUp, 11, "br0");
+  agent.remove(IfMib::instance(IfMib::ifOperStatus(), 11));
+  // A row whose name is not text is left out.
+  agent.set(IfMib::instance(IfMib::ifName(), 12), SNMPValue::integer(12));
+
+  EXPECT_EQ(SNMPTrafficSampler::interfaces(client()), (std::vector<SNMPInterface>{{"lo", true},
+                                                                                  {"eth0", false},
+                                                                                  {"wlan0", false},
+                                                                                  {"eth0", true},
+                                                                                  {"", true},
+                                                                                  {"br0", false}}));
+}
+
+TEST_F(SamplerTest, EmptyNameColumnListsNothingAndFindsNothing) {
+  row(0, 0, IfMib::operStatusUp, 1, "lo");
+  agent.update([](AgentTable& table) { table.removeColumn(IfMib::ifName()); });
+  EXPECT_EQ(SNMPTrafficSampler::interfaces(client()), std::vector<SNMPInterface>{});
+  auto s = sampler("lo");
+  EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::interfaceNotFound());
+}
+
+TEST_F(SamplerTest, InterfacesPassesWalkErrorsOn) {
+  agent.queueFaults({AgentFault::drop(), AgentFault::drop()});
+  EXPECT_EQ(thrownBy<SNMPError>([&] { SNMPTrafficSampler::interfaces(client(0.05)); }),
+            SNMPError::timeout());
+}
+
+TEST(BootTimeClock, CountsSecondsAndNeverGoesBack) {
+  const double first = bootTimeSeconds();
+  const double second = bootTimeSeconds();
+  EXPECT_GT(first, 0.0);
+  EXPECT_GE(second, first);
+}
+
+}  // namespace
+}  // namespace pulsewell
