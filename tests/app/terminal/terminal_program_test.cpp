@@ -1,0 +1,159 @@
+// The real pulsewell program in its terminal mode, against the simulator agent over
+// 127.0.0.1, with a settings folder of its own.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "agent/simulator_agent.h"
+#include "program_run.h"
+
+namespace pulsewell {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);)
+    out.push_back(line);
+  return out;
+}
+
+class TerminalProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    agent_.setInterface({.index = 1, .name = "lo", .inOctets = 1000, .outOctets = 500});
+    agent_.setInterface(
+        {.index = 2, .name = "eth0", .inOctets = 0, .outOctets = 0, .operStatus = 2});
+    fs::create_directories(config_ / "pulsewell");
+  }
+  void TearDown() override { fs::remove_all(home_); }
+
+  void storeSettings(const std::string& json) const {
+    std::ofstream(config_ / "pulsewell" / "settings.json") << json;
+  }
+
+  std::map<std::string, std::string> environment(bool withCommunity = true) const {
+    std::map<std::string, std::string> env = {
+        {"HOME", home_.string()},           {"XDG_CONFIG_HOME", config_.string()},
+        {"PULSEWELL_SECRET_STORE", "file"}, {"LC_ALL", "C.UTF-8"},
+        {"PATH", "/usr/bin:/bin"},
+    };
+    if (withCommunity) env["PULSEWELL_COMMUNITY"] = "velmar";
+    return env;
+  }
+
+  ProgramResult run(std::vector<std::string> arguments, bool withCommunity = true) const {
+    arguments.insert(arguments.begin(), PULSEWELL_PROGRAM);
+    return runProgram(arguments, environment(withCommunity));
+  }
+
+  std::string port() const { return std::to_string(agent_.port()); }
+
+  SimulatorAgent agent_{{.community = "velmar"}};
+  fs::path home_ =
+      fs::temp_directory_path() /
+      ("pulsewell-terminal-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+       "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+  fs::path config_ = home_ / "config";
+};
+
+TEST_F(TerminalProgram, WatchPrintsOneJsonObjectPerSampleAndStops) {
+  // Counters grow with every answer, so the second and third samples have rates.
+  std::uint64_t in = 1000;
+  agent_.setSource([&, table = agent_.table()]() mutable {
+    in += 4000;
+    table.setInterface({.index = 1, .name = "lo", .inOctets = in, .outOctets = in / 2});
+    return table;
+  });
+  const auto result = run({"watch", "--host", "127.0.0.1", "--port", port(), "--interface", "lo",
+                           "--json", "--count", "3", "--interval", "0.05"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto samples = lines(result.out);
+  ASSERT_EQ(samples.size(), 3U) << result.out;
+  EXPECT_NE(samples[0].find(R"("status":"up")"), std::string::npos) << samples[0];
+  EXPECT_NE(samples[0].find(R"("downBytesPerSec":null)"), std::string::npos) << samples[0];
+  EXPECT_NE(samples[2].find(R"("downBytesPerSec":)"), std::string::npos);
+  EXPECT_EQ(samples[2].find(R"("downBytesPerSec":null)"), std::string::npos) << samples[2];
+  EXPECT_EQ(samples[2].find(R"("totalDown":0,)"), std::string::npos) << samples[2];
+}
+
+TEST_F(TerminalProgram, PipedWatchPrintsPlainLinesFromStoredSettings) {
+  storeSettings(R"({"routerHost": "127.0.0.1", "routerPort": )" + port() +
+                R"(, "routerInterface": "eth0"})");
+  const auto result = run({"watch", "--count", "2", "--interval", "0.05"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto printed = lines(result.out);
+  ASSERT_EQ(printed.size(), 2U) << result.out;
+  EXPECT_EQ(printed[0], "Interface is down  ↑ —  ↓ —  Total: ↓ 0 B  ↑ 0 B");
+}
+
+TEST_F(TerminalProgram, ErrorsBecomeStatusLinesAndPollingGoesOn) {
+  const auto result = run({"watch", "--host", "127.0.0.1", "--port", port(), "--interface", "wan",
+                           "--count", "2", "--interval", "0.05"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(lines(result.out),
+            (std::vector<std::string>{"Interface not found  ↑ —  ↓ —  Total: ↓ 0 B  ↑ 0 B",
+                                      "Interface not found  ↑ —  ↓ —  Total: ↓ 0 B  ↑ 0 B"}));
+}
+
+TEST_F(TerminalProgram, WithoutUsableSettingsItSaysWhatIsMissing) {
+  auto result = run({"watch"});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find("No device address"), std::string::npos) << result.err;
+  EXPECT_TRUE(result.out.empty());
+
+  result = run({"watch", "--host", "127.0.0.1"}, false);
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find("No community"), std::string::npos) << result.err;
+
+  result = run({"watch", "--host", "127.0.0.1", "--port", port()});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find("No interface chosen"), std::string::npos) << result.err;
+}
+
+TEST_F(TerminalProgram, InterfacesListsUpStateAndMarksTheChosenOne) {
+  storeSettings(R"({"routerInterface": "eth0"})");
+  const auto result = run({"interfaces", "--host", "127.0.0.1", "--port", port()});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "● lo\n○ eth0  ✓\n");
+}
+
+TEST_F(TerminalProgram, InterfacesReportsAFailureAsItsStatus) {
+  agent_.queueFaults({AgentFault::drop(), AgentFault::drop()});
+  const auto result = run({"interfaces", "--host", "127.0.0.1", "--port", port()});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "pulsewell: No reply (address, port, community?)\n");
+}
+
+TEST_F(TerminalProgram, HelpVersionAndBadOptions) {
+  auto result = run({"--version"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out.rfind("pulsewell ", 0), 0U) << result.out;
+
+  result = run({"--help"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_NE(result.out.find("pulsewell watch"), std::string::npos);
+
+  result = run({"watch", "--community", "secret"});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find("never taken from the command line"), std::string::npos);
+}
+
+TEST_F(TerminalProgram, GermanWhenTheLanguageSaysSo) {
+  auto env = environment();
+  env["LANGUAGE"] = "de:en";
+  env["LANG"] = "de_DE.UTF-8";
+  env.erase("LC_ALL");
+  const auto result = runProgram({PULSEWELL_PROGRAM, "watch", "--host", "127.0.0.1", "--port",
+                                  port(), "--interface", "eth0", "--count", "1"},
+                                 env);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "Schnittstelle ist getrennt  ↑ —  ↓ —  Summe: ↓ 0 B  ↑ 0 B\n");
+}
+
+}  // namespace
+}  // namespace pulsewell

@@ -1,0 +1,75 @@
+#include "app/terminal/watch_view.h"
+
+#include <gtest/gtest.h>
+
+namespace pulsewell {
+namespace {
+
+WatchSnapshot upSnapshot() {
+  WatchSnapshot snapshot;
+  snapshot.status = RouterTrafficStatus::up;
+  snapshot.reading = SNMPTrafficReading{1'234'567.0, 80'000.0, 1'200'000'000, 345'000'000, true};
+  snapshot.totals = {1'200'000'000, 345'000'000};
+  return snapshot;
+}
+
+TEST(WatchView, LineShowsUploadAboveDownloadThenTotals) {
+  EXPECT_EQ(watchLine(upSnapshot(), {}),
+            "Connected  ↑ 80 KB/s  ↓ 1.2 MB/s  Total: ↓ 1.2 GB  ↑ 345 MB");
+  WatchStyle bits;
+  bits.inBits = true;
+  bits.locale.decimalSeparator = ",";
+  EXPECT_EQ(watchLine(upSnapshot(), bits),
+            "Connected  ↑ 640 Kbps  ↓ 9,9 Mbps  Total: ↓ 1,2 GB  ↑ 345 MB");
+}
+
+TEST(WatchView, RatesShowOnlyWhileTheInterfaceIsUp) {
+  auto snapshot = upSnapshot();
+  snapshot.status = RouterTrafficStatus::noReply;  // an old reading is still held
+  EXPECT_EQ(watchLine(snapshot, {}),
+            "No reply (address, port, community?)  ↑ —  ↓ —  Total: ↓ 1.2 GB  ↑ 345 MB");
+  EXPECT_EQ(watchJson(snapshot),
+            R"j({"status":"noReply","statusText":"No reply (address, port, community?)",)j"
+            R"j("downBytesPerSec":null,"upBytesPerSec":null,"totalDown":1200000000,)j"
+            R"j("totalUp":345000000})j");
+}
+
+TEST(WatchView, JsonCarriesExactRates) {
+  EXPECT_EQ(watchJson(upSnapshot()),
+            R"({"status":"up","statusText":"Connected","downBytesPerSec":1234567,)"
+            R"("upBytesPerSec":80000,"totalDown":1200000000,"totalUp":345000000})");
+  auto first = upSnapshot();
+  first.reading->downBytesPerSec.reset();
+  first.reading->upBytesPerSec.reset();
+  EXPECT_NE(watchJson(first).find(R"("downBytesPerSec":null,"upBytesPerSec":null)"),
+            std::string::npos);
+}
+
+TEST(WatchView, SparklineIsRightAlignedOnTheGraphsScale) {
+  // At or over the peak fills the cell; nothing is a blank; a thousandth still shows.
+  EXPECT_EQ(sparkline({0, 1, 1000, 2000}, 1000, 6), "   ▂██");
+  EXPECT_EQ(sparkline({}, 1, 3), "   ");
+  EXPECT_EQ(sparkline({1000, 1000, 1000, 1000}, 1000, 2), "██");
+}
+
+TEST(WatchView, HistoryLineUsesTheLineSpeedScale) {
+  auto snapshot = upSnapshot();
+  snapshot.downHistory = {125'000};
+  snapshot.upHistory = {125'000};
+  WatchStyle style;
+  style.downLineSpeed = 1;  // 1 Mbit/s = 125000 B/s: a full cell
+  style.upLineSpeed = 1000;
+  const auto line = watchLineWithHistory(snapshot, style, 1);
+  EXPECT_NE(line.find("↑▂ ↓█"), std::string::npos) << line;
+}
+
+TEST(WatchView, DeviceTextCannotDriveTheTerminal) {
+  EXPECT_EQ(terminalSafe("eth0"), "eth0");
+  EXPECT_EQ(terminalSafe("a\x1b[2Jb"), "a\uFFFD[2Jb");
+  EXPECT_EQ(terminalSafe("x\r\n\x7f"), "x\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(terminalSafe("c1\xc2\x9b!"), "c1\uFFFD!");
+  EXPECT_EQ(terminalSafe("Düsseldorf ✓"), "Düsseldorf ✓");
+}
+
+}  // namespace
+}  // namespace pulsewell
