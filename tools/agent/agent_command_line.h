@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "agent/simulator_agent.h"
+
+namespace pulsewell {
+
+// What `pulsewell-agent` was asked to do.
+struct AgentOptions {
+  SimulatorAgent::Options agent;
+  // The scripted table to serve; none serves this machine's own interfaces.
+  std::optional<std::filesystem::path> tableFile;
+  // Where to write the port once the agent listens.
+  std::optional<std::filesystem::path> portFile;
+};
+
+namespace AgentCommandLine {
+
+struct Result {
+  std::optional<AgentOptions> options;  // none for --help or an error
+  bool help = false;
+  std::string error;  // one line saying what is wrong
+};
+
+// `arguments` without the program name. Options take their value as the next argument
+// or after "=".
+Result parse(const std::vector<std::string>& arguments);
+std::string usage();
+
+}  // namespace AgentCommandLine
+
+}  // namespace pulsewell

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "snmp/snmp_value.h"
+
+namespace pulsewell {
+
+// One value as the simulator agent puts it on the wire: the value a client decodes and
+// the BER tag it travels with (a Counter32 and a Counter64 decode to the same value but
+// are different objects to `snmpwalk`).
+class AgentValue {
+ public:
+  static constexpr std::uint8_t tagInteger = 0x02;
+  static constexpr std::uint8_t tagOctetString = 0x04;
+  static constexpr std::uint8_t tagNull = 0x05;
+  static constexpr std::uint8_t tagObjectIdentifier = 0x06;
+  static constexpr std::uint8_t tagCounter32 = 0x41;
+  static constexpr std::uint8_t tagGauge32 = 0x42;
+  static constexpr std::uint8_t tagTimeTicks = 0x43;
+  static constexpr std::uint8_t tagCounter64 = 0x46;
+  static constexpr std::uint8_t tagNoSuchObject = 0x80;
+  static constexpr std::uint8_t tagNoSuchInstance = 0x81;
+  static constexpr std::uint8_t tagEndOfMibView = 0x82;
+
+  static AgentValue integer(std::int64_t value);
+  static AgentValue octetString(std::string_view text);
+  static AgentValue octetString(Bytes bytes);
+  // Throws std::invalid_argument unless isEncodableOID(value).
+  static AgentValue objectIdentifier(OID value);
+  static AgentValue null();
+  static AgentValue counter32(std::uint32_t value);
+  static AgentValue gauge32(std::uint32_t value);
+  static AgentValue timeTicks(std::uint32_t value);
+  static AgentValue counter64(std::uint64_t value);
+  static AgentValue noSuchObject();
+  static AgentValue noSuchInstance();
+  static AgentValue endOfMibView();
+  // The usual wire type of a decoded value: unsigned values go out as Counter64 (the one
+  // unsigned type that holds every value), `missing` as noSuchInstance.
+  static AgentValue from(const SNMPValue& value);
+
+  // Whether BER can carry `oid` and a decoder gets the same arcs back: at least two arcs,
+  // a first arc of 0 to 2, a second arc below 40 unless the first is 2, and the packed
+  // first pair (40 * first + second) within 32 bits.
+  static bool isEncodableOID(const OID& oid);
+
+  std::uint8_t tag() const { return tag_; }
+  // What a client decodes from this value.
+  const SNMPValue& value() const { return value_; }
+  // The complete element: tag, length, content.
+  Bytes encode() const;
+
+  bool operator==(const AgentValue&) const = default;
+
+ private:
+  AgentValue(std::uint8_t tag, SNMPValue value) : tag_(tag), value_(std::move(value)) {}
+
+  std::uint8_t tag_;
+  SNMPValue value_;
+};
+
+}  // namespace pulsewell
