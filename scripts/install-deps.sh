@@ -14,6 +14,8 @@ packages=(
   # real peers and services for the tests
   snmpd snmp gnome-keyring libsecret-tools dbus dbus-bin
   xvfb xauth xdotool trayer x11-utils imagemagick fonts-dejavu-core
+  # locale sources, so tests can compile a German locale of their own
+  locales
   # packaging
   dpkg-dev file
 )

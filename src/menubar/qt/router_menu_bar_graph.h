@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <optional>
+#include <string_view>
+
+#include "menubar/router_graph_data.h"
+
+// Paints the menu-bar image and the compact panel icon. The geometry comes from
+// RouterMenuBarGraphLayout; this only measures text and fills what it computes.
+namespace pulsewell::RouterMenuBarGraph {
+
+// The rates are drawn in this font: the system font at 10.5 points, semibold, digits of one
+// width. Created once; needs the application object.
+const QFont& valueFont();
+// Units and arrows: the system font at 8.5 points, regular.
+const QFont& unitFont();
+
+// Two right-aligned lines, upload above download (texts as Format::rate makes them), with
+// the graph beside or behind, or none. Sizes are in points, 1 point = 1 device-independent
+// pixel; the image carries `devicePixelRatio`. A height below one point, or a size no panel
+// could show (over 16384 pixels a side), gives a null image.
+QImage image(std::string_view down, std::string_view up,
+             const std::optional<RouterGraphData>& graph, double heightPoints,
+             double devicePixelRatio);
+
+// The square icon for panels that show only a square, `sizePx` device-independent pixels
+// wide. Configured and with a graph: the history areas and the mid line. Otherwise the
+// router symbol, its lights in the traffic colours once a device is configured and in the
+// label colour while nothing is.
+QImage compactIcon(const std::optional<RouterGraphData>& graph, int sizePx, double devicePixelRatio,
+                   bool configured);
+
+}  // namespace pulsewell::RouterMenuBarGraph
