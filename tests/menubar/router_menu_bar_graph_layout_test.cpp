@@ -230,6 +230,16 @@ TEST(AreasTest, WorksInAnySquare) {
   EXPECT_EQ(areas.downArea.back(), (GraphPoint{15, 8}));
 }
 
+TEST(FillFractionTest, IsTheLogarithmicShareOfTheHalf) {
+  EXPECT_EQ(Layout::fillFraction(0, 100), 0);
+  EXPECT_EQ(Layout::fillFraction(-1, 100), 0);
+  EXPECT_EQ(Layout::fillFraction(std::numeric_limits<double>::quiet_NaN(), 100), 0);
+  EXPECT_EQ(Layout::fillFraction(100, 100), 1);
+  EXPECT_EQ(Layout::fillFraction(500, 100), 1);
+  EXPECT_NEAR(Layout::fillFraction(0.1, 100), 0.1, 0.001);  // a thousandth: about a tenth
+  EXPECT_NEAR(Layout::fillFraction(10, 100), 0.668, 0.001);
+}
+
 TEST(RouterGraphDataTest, ComparesAllFields) {
   const RouterGraphData base{{1, 2}, {3}, 10, 20, false};
   EXPECT_EQ(base, (RouterGraphData{{1, 2}, {3}, 10, 20, false}));
