@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -844,6 +846,76 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"UnknownApplicationTag", {0x47, 0x01, 0x01}, SNMPValue::bytes(Bytes{0x01})},
         ValueCase{"UnknownContextTag", {0x83, 0x00}, SNMPValue::bytes(Bytes{})}),
     CaseName{});
+
+// A reply net-snmp's snmpd sent for ifName, ifHCInOctets, ifHCOutOctets and ifOperStatus
+// of interface 4.
+TEST(CodecDecodeResponse, RealAgentReplyToTheSampleRequest) {
+  const Bytes datagram = {
+      0x30, 0x6A,                                     // Message, 106 bytes
+      0x02, 0x01, 0x01,                               // version 2c
+      0x04, 0x06, 'p',  'u',  'b',  'l',  'i',  'c',  // community
+      0xA2, 0x5D,                                     // Response, 93 bytes
+      0x02, 0x04, 0x19, 0x2E, 0x63, 0x8A,             // request-id 422470538
+      0x02, 0x01, 0x00,                               // error-status 0
+      0x02, 0x01, 0x00,                               // error-index 0
+      0x30, 0x4F,                                     // bindings, 79 bytes
+      0x30, 0x13,                                     // VarBind
+      0x06, 0x0B, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x1F, 0x01, 0x01, 0x01, 0x01, 0x04,  // ifName.4
+      0x04, 0x04, 'e',  't',  'h',  '0',                                             // "eth0"
+      0x30, 0x13,                                                                    // VarBind
+      0x06, 0x0B, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x1F, 0x01, 0x01, 0x01, 0x06, 0x04,  // ifHCIn.4
+      0x46, 0x04, 0x03, 0x38, 0x92, 0x6B,  // Counter64 54039147
+      0x30, 0x12,                          // VarBind
+      0x06, 0x0B, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x1F, 0x01, 0x01, 0x01, 0x0A, 0x04,  // ifHCOut.4
+      0x46, 0x03, 0x00, 0xD0, 0x70,                                            // Counter64 53360
+      0x30, 0x0F,                                                              // VarBind
+      0x06, 0x0A, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x02, 0x02, 0x01, 0x08, 0x04,  // ifOperStatus.4
+      0x02, 0x01, 0x01,                                                        // up (1)
+  };
+  const Response expected{
+      422470538,
+      0,
+      {
+          {{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 1, 4}, SNMPValue::bytes("eth0")},
+          {{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6, 4}, SNMPValue::unsignedInteger(54039147)},
+          {{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 10, 4}, SNMPValue::unsignedInteger(53360)},
+          {{1, 3, 6, 1, 2, 1, 2, 2, 1, 8, 4}, SNMPValue::integer(1)},
+      }};
+  EXPECT_EQ(SNMPCodec::decodeResponse(datagram), expected);
+}
+
+// The fuzzer's seeds are real replies; they must keep reaching the decoder's deep paths.
+struct SeedCase {
+  const char* file;
+  std::optional<std::size_t> bindings;  // none: the seed is refused
+  std::int64_t errorStatus;
+};
+
+TEST(CodecDecodeResponse, FuzzSeedsDecodeAsCaptured) {
+  const std::vector<SeedCase> cases = {
+      {"get_counters", 4, 0},
+      {"getbulk_ifname", 20, 0},
+      {"error_status_no_access", 1, 6},
+      {"end_of_mib_view", 1, 0},
+      {"no_such_instance_and_object", 2, 0},
+      {"value_types", 5, 0},
+      {"long_community", 4, 0},
+      {"counter64_max", 1, 0},
+      {"truncated_get", std::nullopt, 0},
+  };
+  for (const SeedCase& c : cases) {
+    SCOPED_TRACE(c.file);
+    std::ifstream file(std::string(PULSEWELL_SOURCE_DIR) + "/fuzz/corpus/decode_response/" + c.file,
+                       std::ios::binary);
+    ASSERT_TRUE(file);
+    const Bytes datagram((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const auto response = SNMPCodec::decodeResponse(datagram);
+    ASSERT_EQ(response.has_value(), c.bindings.has_value());
+    if (!response) continue;
+    EXPECT_EQ(response->varBinds.size(), *c.bindings);
+    EXPECT_EQ(response->errorStatus, c.errorStatus);
+  }
+}
 
 // ---------------------------------------------------------------------------------------
 // Round trips, as an extra check of encoder and decoder agreeing.
