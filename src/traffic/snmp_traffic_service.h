@@ -33,6 +33,8 @@ class SNMPTrafficService {
   using ClientFactory = std::function<SNMPClient(const RouterTrafficConfig&)>;
   static SNMPClient defaultClient(const RouterTrafficConfig& config);
 
+  // The clients `makeClient` builds and `samplerClock` are used on the polling worker,
+  // which may outlive the service by one exchange: they must own what they capture.
   SNMPTrafficService(std::shared_ptr<MainQueue> mainQueue,
                      std::chrono::milliseconds interval = std::chrono::seconds(2),
                      ClientFactory makeClient = defaultClient,
