@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "tests/support/traffic_printers.h"
@@ -120,6 +121,39 @@ INSTANTIATE_TEST_SUITE_P(
              expected("192.168.1.1", 161, "public", "eth0", true)},
         Case{"swapAsText", with(usable(), swap, std::string("true")), pub, expected()}),
     [](const testing::TestParamInfo<Case>& p) { return p.param.name; });
+
+struct ProblemCase {
+  std::string name;
+  Stored stored;
+  std::optional<std::string> community;
+  RouterConfigProblem problem;
+};
+
+class RouterConfigProblemTest : public testing::TestWithParam<ProblemCase> {};
+
+// The rules run in a fixed order; with several broken values the first rule decides.
+TEST_P(RouterConfigProblemTest, NamesTheFirstFailingRule) {
+  const MemoryDefaultsStore defaults(GetParam().stored);
+  const auto checked = RouterTrafficConfig::check(defaults, GetParam().community);
+  ASSERT_TRUE(std::holds_alternative<RouterConfigProblem>(checked));
+  EXPECT_EQ(std::get<RouterConfigProblem>(checked), GetParam().problem);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Order, RouterConfigProblemTest,
+    testing::Values(ProblemCase{"blankHostBeforeEverything",
+                                with(with(usable(), host, std::string(" ")), port, std::int64_t{0}),
+                                std::nullopt, RouterConfigProblem::noHost},
+                    ProblemCase{"innerBlankBeforeCommunity",
+                                with(usable(), host, std::string("a b")), std::nullopt,
+                                RouterConfigProblem::hostHasWhitespace},
+                    ProblemCase{"communityBeforePort", with(usable(), port, std::int64_t{70000}),
+                                std::string(), RouterConfigProblem::noCommunity},
+                    ProblemCase{"portZero", with(usable(), port, std::int64_t{0}), pub,
+                                RouterConfigProblem::portOutOfRange},
+                    ProblemCase{"portNegative", with(usable(), port, std::int64_t{-1}), pub,
+                                RouterConfigProblem::portOutOfRange}),
+    [](const testing::TestParamInfo<ProblemCase>& p) { return p.param.name; });
 
 TEST(RouterTrafficConfigEquality, DiffersWhenAnyOneFieldDiffers) {
   const RouterTrafficConfig base = expected();
