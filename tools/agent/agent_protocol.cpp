@@ -15,7 +15,7 @@ constexpr std::uint8_t tagSequence = 0x30;
 constexpr std::int64_t versionTwoC = 1;
 // How much the three enclosing lengths (bindings list, PDU, message) can grow once
 // content is added: from one byte to at most five each.
-constexpr std::size_t lengthGrowth = 3 * 4;
+constexpr std::size_t lengthGrowth = std::size_t{3} * 4;
 
 void append(Bytes& out, ByteView bytes) {
   out.insert(out.end(), bytes.begin(), bytes.end());

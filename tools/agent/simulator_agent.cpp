@@ -22,7 +22,7 @@ namespace pulsewell {
 namespace {
 
 // Holds any UDP datagram; a larger one is reported truncated and ignored.
-constexpr std::size_t receiveBufferSize = 64 * 1024;
+constexpr std::size_t receiveBufferSize = std::size_t{64} * 1024;
 
 struct BindAddress {
   sockaddr_storage address{};
