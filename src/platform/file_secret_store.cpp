@@ -16,7 +16,7 @@ namespace pulsewell {
 namespace {
 
 // Far above any community; a larger file is not one.
-constexpr std::size_t maxCommunityBytes = 64 * 1024;
+constexpr std::size_t maxCommunityBytes = std::size_t{64} * 1024;
 
 }  // namespace
 

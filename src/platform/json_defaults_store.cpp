@@ -35,7 +35,7 @@ struct JsonDefaultsStore::Document {
 namespace {
 
 // Far above any settings file the program writes; a larger file is not ours.
-constexpr std::size_t maxSettingsBytes = 4 * 1024 * 1024;
+constexpr std::size_t maxSettingsBytes = std::size_t{4} * 1024 * 1024;
 // Bounds the search for a free name when moving a broken file aside.
 constexpr int maxAsideAttempts = 100;
 

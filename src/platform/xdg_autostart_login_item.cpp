@@ -23,7 +23,7 @@ namespace pulsewell {
 namespace {
 
 // Far above any desktop entry; a larger file is not one.
-constexpr std::size_t maxEntryBytes = 64 * 1024;
+constexpr std::size_t maxEntryBytes = std::size_t{64} * 1024;
 constexpr std::string_view markerKey = "X-Pulsewell-Autostart";
 constexpr std::string_view deletedSuffix = " (deleted)";
 constexpr std::string_view turnOnFailed = "Could not turn on launch at login: ";

@@ -15,6 +15,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace pulsewell::test {
@@ -97,7 +98,9 @@ inline bool dropCapabilities() {
   return ::syscall(SYS_capset, &header, data) == 0;
 }
 
-// Sets an environment variable for one scope and restores the old value after.
+// Sets an environment variable for one scope and restores the old value after. The tests
+// run on one thread (children are forked), so changing the environment is safe here.
+// NOLINTBEGIN(concurrency-mt-unsafe)
 class ScopedEnvironment {
  public:
   ScopedEnvironment(std::string name, const std::optional<std::string>& value)
@@ -123,5 +126,11 @@ class ScopedEnvironment {
   std::string name_;
   std::optional<std::string> old_;
 };
+// NOLINTEND(concurrency-mt-unsafe)
+
+// The text of an errno value, as std::system_error and the program's messages show it.
+inline std::string errorText(int error) {
+  return std::generic_category().message(error);
+}
 
 }  // namespace pulsewell::test

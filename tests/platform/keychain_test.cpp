@@ -1,0 +1,353 @@
+#include "platform/keychain.h"
+
+#include <glib.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <libsecret/secret.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file_secret_store.h"
+#include "platform/system_secret_store.h"
+#include "platform_test_support.h"
+
+namespace pulsewell {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readText;
+using test::writeText;
+using ::testing::HasSubstr;
+
+bool ci() {
+  const char* value = std::getenv("CI");  // NOLINT(concurrency-mt-unsafe): one thread
+  return value != nullptr && std::string(value) == "true";
+}
+
+// Set by scripts/with-keyring.sh once a private, unlocked keyring runs on the bus.
+bool keyringRunning() {
+  const char* value =
+      std::getenv("PULSEWELL_TEST_KEYRING");  // NOLINT(concurrency-mt-unsafe): one thread
+  return value != nullptr && std::string(value) == "1";
+}
+
+#define REQUIRE_KEYRING()                                                    \
+  do {                                                                       \
+    if (!keyringRunning()) {                                                 \
+      if (ci()) FAIL() << "no keyring: run through scripts/with-keyring.sh"; \
+      GTEST_SKIP() << "no keyring: run through dbus-run-session -- "         \
+                      "scripts/with-keyring.sh";                             \
+    }                                                                        \
+  } while (false)
+
+// The item's schema as another program would declare it.
+SecretSchema pulsewellSchema() {
+  SecretSchema schema{};
+  schema.name = "org.pulsewell.Pulsewell";
+  schema.flags = SECRET_SCHEMA_NONE;
+  schema.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
+  schema.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
+  return schema;
+}
+
+GHashTable* attributesFor(const char* service) {
+  GHashTable* table = g_hash_table_new(g_str_hash, g_str_equal);
+  g_hash_table_insert(table, const_cast<char*>("service"), const_cast<char*>(service));
+  g_hash_table_insert(table, const_cast<char*>("account"), const_cast<char*>("community"));
+  return table;
+}
+
+enum class Backend { keyring, file };
+
+std::string backendName(const testing::TestParamInfo<Backend>& info) {
+  return info.param == Backend::keyring ? "Keyring" : "File";
+}
+
+// The same three promises from both places a community can live.
+class SecretStoreTest : public testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == Backend::keyring) {
+      REQUIRE_KEYRING();
+      store_ = std::make_unique<Keychain>();
+    } else {
+      store_ = std::make_unique<FileSecretStore>(temporary_.path() / "pulsewell" / "community");
+    }
+    ASSERT_TRUE(store_->write("", service));
+  }
+  void TearDown() override {
+    if (store_) store_->write("", service);
+  }
+
+  SecretStore& store() { return *store_; }
+  const std::string service = applicationIdentifier;
+
+ private:
+  test::TemporaryFolder temporary_;
+  std::unique_ptr<SecretStore> store_;
+};
+
+TEST_P(SecretStoreTest, NothingWrittenReadsAsNone) {
+  EXPECT_EQ(store().read(service), std::nullopt);
+}
+
+TEST_P(SecretStoreTest, AWrittenCommunityReadsBackExactly) {
+  for (const std::string community :
+       {"public", "  blanks are kept  ", "Gemeinschaft-\xC3\xA4\xC3\xB6\xC3\xBC-\xE2\x9C\x93"}) {
+    SCOPED_TRACE(community);
+    ASSERT_TRUE(store().write(community, service));
+    EXPECT_EQ(store().read(service), community);
+  }
+}
+
+TEST_P(SecretStoreTest, WritingAgainReplacesTheCommunity) {
+  ASSERT_TRUE(store().write("first", service));
+  ASSERT_TRUE(store().write("second", service));
+  EXPECT_EQ(store().read(service), "second");
+}
+
+TEST_P(SecretStoreTest, AnEmptyValueDeletesAndSucceedsAlsoWhenNothingIsThere) {
+  ASSERT_TRUE(store().write("public", service));
+  EXPECT_TRUE(store().write("", service));
+  EXPECT_EQ(store().read(service), std::nullopt);
+  EXPECT_TRUE(store().write("", service));
+  EXPECT_EQ(store().read(service), std::nullopt);
+}
+
+TEST_P(SecretStoreTest, AValueThatIsNotUtf8IsRefusedAndTheOldOneStays) {
+  ASSERT_TRUE(store().write("public", service));
+  EXPECT_FALSE(store().write("caf\xE9", service));
+  EXPECT_EQ(store().read(service), "public");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, SecretStoreTest,
+                         testing::Values(Backend::keyring, Backend::file), backendName);
+
+class KeychainTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_KEYRING();
+    ASSERT_TRUE(keychain.write("", applicationIdentifier));
+  }
+  void TearDown() override { keychain.write("", applicationIdentifier); }
+
+  Keychain keychain;
+};
+
+TEST_F(KeychainTest, StoredBytesThatAreNotUtf8ReadAsNone) {
+  const auto schema = pulsewellSchema();
+  GHashTable* attributes = attributesFor(applicationIdentifier);
+  const char bytes[] = "caf\xE9";
+  SecretValue* value = secret_value_new(bytes, 4, "application/octet-stream");
+  GError* error = nullptr;
+  const gboolean stored = secret_password_storev_binary_sync(
+      &schema, attributes, SECRET_COLLECTION_DEFAULT, "raw", value, nullptr, &error);
+  secret_value_unref(value);
+  g_hash_table_unref(attributes);
+  ASSERT_TRUE(stored) << (error != nullptr ? error->message : "");
+
+  EXPECT_EQ(keychain.read(applicationIdentifier), std::nullopt);
+  EXPECT_TRUE(keychain.write("", applicationIdentifier));
+}
+
+// What another Secret Service client (secret-tool) sees of the items with our attributes.
+std::string itemsSeenBySecretTool() {
+  std::string output;
+  FILE* pipe = ::popen(
+      "secret-tool search --all service org.pulsewell.Pulsewell account community 2>&1", "r");
+  if (pipe == nullptr) return output;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+    output += buffer;
+  ::pclose(pipe);
+  return output;
+}
+
+TEST_F(KeychainTest, TheCommunityIsOneItemWithTheAgreedLabelAndAttributes) {
+  ASSERT_TRUE(keychain.write("first", applicationIdentifier));
+  ASSERT_TRUE(keychain.write("second", applicationIdentifier));
+
+  const auto seen = itemsSeenBySecretTool();
+  std::size_t items = 0;
+  for (std::size_t at = seen.find("\n[/"); at != std::string::npos;
+       at = seen.find("\n[/", at + 1)) {
+    ++items;
+  }
+  if (seen.starts_with("[/")) ++items;
+  EXPECT_EQ(items, 1U) << seen;
+  EXPECT_THAT(seen, HasSubstr("label = Pulsewell SNMP community\n"));
+  EXPECT_THAT(seen, HasSubstr("secret = second\n"));
+  EXPECT_THAT(seen, HasSubstr("schema = org.pulsewell.Pulsewell\n"));
+  EXPECT_THAT(seen, HasSubstr("attribute.service = org.pulsewell.Pulsewell\n"));
+  EXPECT_THAT(seen, HasSubstr("attribute.account = community\n"));
+}
+
+TEST_F(KeychainTest, EachServiceHasItsOwnItem) {
+  const std::string other = "org.pulsewell.Pulsewell.other";
+  ASSERT_TRUE(keychain.write("mine", applicationIdentifier));
+  ASSERT_TRUE(keychain.write("theirs", other));
+  EXPECT_TRUE(keychain.write("", other));
+  EXPECT_EQ(keychain.read(applicationIdentifier), "mine");
+  EXPECT_EQ(keychain.read(other), std::nullopt);
+}
+
+TEST_F(KeychainTest, AServiceTextTheKeyringCannotTakeFindsNothing) {
+  for (const auto& service : {std::string("caf\xE9"), std::string("a\0b", 3)}) {
+    EXPECT_EQ(keychain.read(service), std::nullopt);
+    EXPECT_FALSE(keychain.write("public", service));
+  }
+}
+
+class FileSecretStoreTest : public testing::Test {
+ protected:
+  fs::path file() const { return temporary.path() / "deep" / "pulsewell" / "community"; }
+
+  test::TemporaryFolder temporary;  // before the store, which is made from its path
+  FileSecretStore store{file()};
+};
+
+TEST_F(FileSecretStoreTest, TheFileIsPrivateAndHoldsExactlyTheCommunity) {
+  ASSERT_TRUE(store.write("s3cret ", applicationIdentifier));
+  EXPECT_EQ(readText(file()), "s3cret ");
+  EXPECT_EQ(test::permissionsOf(file()), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(test::permissionsOf(file().parent_path()), fs::perms::owner_all);
+  EXPECT_TRUE(store.write("", applicationIdentifier));
+  EXPECT_FALSE(fs::exists(file()));
+}
+
+TEST_F(FileSecretStoreTest, AFileThatHoldsNoUsableTextReadsAsNone) {
+  for (const auto& contents : {std::string("caf\xE9"), std::string()}) {
+    writeText(file(), contents);
+    EXPECT_EQ(store.read(applicationIdentifier), std::nullopt);
+  }
+  fs::remove(file());
+  fs::create_directories(file());
+  EXPECT_EQ(store.read(applicationIdentifier), std::nullopt);
+}
+
+TEST_F(FileSecretStoreTest, OnlyTheApplicationsOwnItemIsKept) {
+  ASSERT_TRUE(store.write("public", applicationIdentifier));
+  EXPECT_EQ(store.read("org.example.other"), std::nullopt);
+  EXPECT_FALSE(store.write("private", "org.example.other"));
+  EXPECT_EQ(store.read(applicationIdentifier), "public");
+}
+
+TEST_F(FileSecretStoreTest, AFolderThatCannotBeWrittenFailsTheWrite) {
+  ASSERT_TRUE(store.write("public", applicationIdentifier));
+  fs::permissions(file().parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
+  const auto end = test::runInChild([this] {
+    if (!test::dropCapabilities()) return 10;
+    if (store.write("private", applicationIdentifier)) return 11;
+    if (store.write("", applicationIdentifier)) return 12;
+    return store.read(applicationIdentifier) == std::optional<std::string>("public") ? 0 : 13;
+  });
+  EXPECT_EQ(end.exitStatus, std::optional<int>(0));
+}
+
+// A bus daemon of our own with no services to activate.
+class PrivateBus {
+ public:
+  explicit PrivateBus(const fs::path& folder) {
+    const auto config = folder / "bus.conf";
+    writeText(config,
+              "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+              "<busconfig><type>session</type>\n"
+              "<listen>unix:path=" +
+                  (folder / "bus").string() +
+                  "</listen><auth>EXTERNAL</auth>\n"
+                  "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(pipeFds[0]);
+      const std::string printAddress = "--print-address=" + std::to_string(pipeFds[1]);
+      const std::string configFile = "--config-file=" + config.string();
+      std::freopen("/dev/null", "w", stderr);
+      ::execlp("dbus-daemon", "dbus-daemon", configFile.c_str(), printAddress.c_str(), "--nofork",
+               "--nopidfile", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    // The daemon prints its address once it listens.
+    char c = 0;
+    while (::read(pipeFds[0], &c, 1) == 1 && c != '\n')
+      address_ += c;
+    ::close(pipeFds[0]);
+  }
+  PrivateBus(const PrivateBus&) = delete;
+  PrivateBus& operator=(const PrivateBus&) = delete;
+  ~PrivateBus() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  const std::string& address() const { return address_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string address_;
+};
+
+TEST(SystemSecretStoreTest, WithoutABusTheFileIsChosen) {
+  const test::TemporaryFolder folder;
+  const test::ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS",
+                                    "unix:path=" + (folder.path() / "nobody-here").string());
+  EXPECT_FALSE(secretServiceReachable());
+  const auto store = makeSystemSecretStore();
+  EXPECT_NE(dynamic_cast<FileSecretStore*>(store.get()), nullptr);
+}
+
+TEST(SystemSecretStoreTest, ABusThatNeverAnswersIsGivenUpOnAtTheDeadline) {
+  const test::TemporaryFolder folder;
+  const auto socketPath = folder.path() / "silent";
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.string().copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);  // accepts connections, never says a word
+  const test::ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + socketPath.string());
+
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(secretServiceReachable(std::chrono::milliseconds(50)));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+  ::close(listener);
+}
+
+TEST(SystemSecretStoreTest, ABusWithoutASecretServiceChoosesTheFile) {
+  const test::TemporaryFolder folder;
+  const PrivateBus privateBus(folder.path());
+  if (privateBus.address().empty()) {
+    if (ci()) FAIL() << "dbus-daemon could not be started";
+    GTEST_SKIP() << "dbus-daemon could not be started";
+  }
+  const test::ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS", privateBus.address());
+  EXPECT_FALSE(secretServiceReachable());
+  const auto store = makeSystemSecretStore();
+  EXPECT_NE(dynamic_cast<FileSecretStore*>(store.get()), nullptr);
+}
+
+TEST(SystemSecretStoreTest, WithTheKeyringRunningTheKeyringIsChosen) {
+  REQUIRE_KEYRING();
+  EXPECT_TRUE(secretServiceReachable());
+  const auto store = makeSystemSecretStore();
+  EXPECT_NE(dynamic_cast<Keychain*>(store.get()), nullptr);
+}
+
+}  // namespace
+}  // namespace pulsewell
