@@ -1,23 +1,22 @@
 #include "menubar/popover_graph_layout.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
+
+#include "menubar/router_menu_bar_graph_layout.h"
 
 namespace pulsewell {
 
 namespace {
 
-constexpr std::size_t sampleLimit = 60;
-constexpr double minimumOffset = 1.5;
+using RouterMenuBarGraphLayout::minimumOffset;
+using RouterMenuBarGraphLayout::sampleLimit;
 constexpr double midLineThickness = 0.5;
 
-// Distance of a sample from the mid line: log10 of 1 … 1000 over 3 keeps small traffic
-// visible (a thousandth of the peak still reaches a tenth of the half).
+// The menu-bar graph's scale, so the two graphs agree; any positive sample stays visible.
 double offset(double value, double peak, double amplitude) {
   if (!(value > 0)) return 0;
-  const double fraction = std::min(value / peak, 1.0);
-  return std::max(minimumOffset, amplitude * std::log10(fraction * 999 + 1) / 3);
+  return std::max(minimumOffset, amplitude * RouterMenuBarGraphLayout::fillFraction(value, peak));
 }
 
 // `direction` is -1 for upward (upload) and +1 for downward (download).

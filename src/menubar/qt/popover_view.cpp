@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
@@ -71,6 +72,8 @@ PopoverView::PopoverView(SNMPTrafficService& service, DefaultsStore& defaults,
   header->setContentsMargins(0, 0, 0, 0);
   title_ = makeLabel("title", PopoverStyle::headline(), this);
   status_ = makeLabel("status", PopoverStyle::caption(), this);
+  status_->setWordWrap(true);
+  status_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   header->addWidget(title_, 0, Qt::AlignVCenter);
   header->addStretch(1);
   header->addWidget(status_, 0, Qt::AlignVCenter);
@@ -152,10 +155,17 @@ void PopoverView::refresh() {
 
   const std::string interface = defaults_.string(SettingsKey::routerInterface).value_or("");
   const QString title = interface.empty() ? QStringLiteral("Pulsewell") : toQString(interface);
-  // One line: a long interface name is cut short rather than wrapped.
-  const int titleRoom = contentWidth - status_->sizeHint().width() - itemSpacing;
-  title_->setText(QFontMetrics(title_->font()).elidedText(title, Qt::ElideRight, titleRoom));
+  // The title keeps one line and is cut short when it must; it gives up room to the status
+  // only down to two fifths of the row, and a long status wraps instead.
+  const QFontMetrics titleMetrics(title_->font());
+  const int statusWidth = QFontMetrics(status_->font()).horizontalAdvance(statusText);
+  const int titleRoom = std::max(contentWidth - statusWidth - itemSpacing, contentWidth * 2 / 5);
+  title_->setText(titleMetrics.horizontalAdvance(title) <= titleRoom
+                      ? title
+                      : titleMetrics.elidedText(title, Qt::ElideRight, titleRoom));
   title_->setToolTip(title);
+  status_->setMaximumWidth(contentWidth - titleMetrics.horizontalAdvance(title_->text()) -
+                           itemSpacing);
 
   const bool configured = status != RouterTrafficStatus::notConfigured;
   settingsButton_->setVisible(!configured);

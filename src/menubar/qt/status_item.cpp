@@ -60,6 +60,7 @@ StatusItem::StatusItem(SNMPTrafficService& service, DefaultsStore& defaults,
           });
 
   debounce_.setSingleShot(true);
+  debounce_.setTimerType(Qt::PreciseTimer);
   debounce_.setInterval(debounceInterval);
   connect(&debounce_, &QTimer::timeout, this, &StatusItem::redraw);
   serviceChanges_ = service_.onWillChange([this] { scheduleRedraw(); });

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -40,6 +41,17 @@ QString displayName() {
   return display;
 }
 
+// A second settings folder is a second profile (the demo runs one beside the user's own):
+// it gets an instance of its own.
+QString profileSuffix() {
+  const QString config = QDir::cleanPath(qEnvironmentVariable("XDG_CONFIG_HOME"));
+  const QString standard = QDir::cleanPath(QDir::homePath() + QStringLiteral("/.config"));
+  if (config.isEmpty() || config == QStringLiteral(".") || config == standard) return {};
+  const QByteArray digest =
+      QCryptographicHash::hash(config.toUtf8(), QCryptographicHash::Sha256).toHex().left(12);
+  return u'-' + QString::fromLatin1(digest);
+}
+
 QByteArray firstLine(QByteArray text) {
   const qsizetype end = text.indexOf('\n');
   if (end >= 0) text.truncate(end);
@@ -53,7 +65,7 @@ QString SingleInstance::defaultServerPath() {
   const QFileInfo info(folder);
   if (folder.isEmpty() || !info.isDir() || !info.isWritable()) folder = QDir::tempPath();
   return folder + u'/' + QString::fromLatin1(applicationIdentifier) + u'-' +
-         QString::number(::getuid()) + u'-' + displayName();
+         QString::number(::getuid()) + u'-' + displayName() + profileSuffix();
 }
 
 SingleInstance::SingleInstance(QString serverPath, QObject* parent)

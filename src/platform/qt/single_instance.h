@@ -23,7 +23,8 @@ class SingleInstance : public QObject {
   static constexpr const char* settingsRequest = "settings";
   static constexpr const char* statusRequest = "status";
 
-  // $XDG_RUNTIME_DIR (else the temporary folder) / <application id>-<uid>-<display>.
+  // $XDG_RUNTIME_DIR (else the temporary folder) / <application id>-<uid>-<display>, plus
+  // a digest of $XDG_CONFIG_HOME when that is not the standard ~/.config.
   static QString defaultServerPath();
 
   explicit SingleInstance(QString serverPath, QObject* parent = nullptr);
