@@ -2,16 +2,22 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "agent/if_mib.h"
+#include "agent/simulator_agent.h"
 #include "app/login_item.h"
 #include "snmp/snmp_error.h"
 #include "tests/support/test_main_queue.h"
@@ -675,6 +681,93 @@ TEST_F(SettingsModelTest, ServiceChangesReachTheFormThroughTheMainQueue) {
   queue->drain();
   EXPECT_GT(changes, 0);
   EXPECT_TRUE(model.offersPrivacySettings());
+}
+
+// --- The real fetch, against the simulator agent on 127.0.0.1 -------------------------
+
+class SettingsModelAgentTest : public SettingsModelTest {
+ protected:
+  std::unique_ptr<SettingsModel> makeFetchingModel() {
+    auto model = std::make_unique<SettingsModel>(
+        service, [this] { ++applyCount; }, defaults, secrets, loginItem, queue,
+        SettingsModel::fetchOnWorker, false);
+    model->setHost(agent.address());
+    model->setPort(std::to_string(agent.port()));
+    model->setCommunity(agent.community());
+    return model;
+  }
+
+  // The names of this process's threads.
+  static std::vector<std::string> threadNames() {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+      std::ifstream comm(task.path() / "comm");
+      std::string name;
+      if (std::getline(comm, name)) names.push_back(name);
+    }
+    return names;
+  }
+
+  SimulatorAgent agent;
+};
+
+TEST_F(SettingsModelAgentTest, FetchListsTheDevicesInterfacesInTableOrder) {
+  agent.setInterface({2, "wlan0", 0, 0, IfMib::operStatusDown, true});
+  agent.setInterface({1, "eth0", 0, 0, IfMib::operStatusUp, true});
+  auto model = makeFetchingModel();
+  model->load();
+  ASSERT_TRUE(queue->runUntil([&] { return !model->loading(); }));
+  EXPECT_FALSE(model->message());
+  EXPECT_EQ(model->interfaces(), (std::vector<SNMPInterface>{{"eth0", true}, {"wlan0", false}}));
+}
+
+TEST_F(SettingsModelAgentTest, FetchRunsOnANamedWorkerAndLeavesTheMainThreadFree) {
+  agent.setInterface({1, "eth0", 0, 0, IfMib::operStatusUp, true});
+  agent.queueFault(AgentFault::delayed(std::chrono::milliseconds(300)));
+  auto model = makeFetchingModel();
+  model->load();
+  EXPECT_TRUE(model->loading()) << "load() returns while the device is still answering";
+  bool named = false;
+  for (int poll = 0; poll < 50 && !named; ++poll) {
+    for (const auto& name : threadNames())
+      named = named || name == "Pulsewell.fetch";
+    if (!named) usleep(5000);
+  }
+  EXPECT_TRUE(named);
+  ASSERT_TRUE(queue->runUntil([&] { return !model->loading(); }));
+  EXPECT_EQ(model->interfaces(), (std::vector<SNMPInterface>{{"eth0", true}}));
+}
+
+TEST_F(SettingsModelAgentTest, DeviceWithoutInterfaceNamesGivesTheMessage) {
+  auto model = makeFetchingModel();
+  model->load();
+  ASSERT_TRUE(queue->runUntil([&] { return !model->loading(); }));
+  EXPECT_TRUE(model->interfaces().empty());
+  EXPECT_EQ(model->message(), "The device returned no interface names.");
+}
+
+TEST_F(SettingsModelAgentTest, UnusableReplyIsReportedWithItsStatus) {
+  agent.setInterface({1, "eth0", 0, 0, IfMib::operStatusUp, true});
+  // Both the request and its one retry get garbage back.
+  agent.queueFaults({AgentFault::garbage(), AgentFault::garbage()});
+  auto model = makeFetchingModel();
+  model->load();
+  ASSERT_TRUE(queue->runUntil([&] { return !model->loading(); }));
+  EXPECT_EQ(model->loadFailure(), RouterTrafficStatus::invalidReply);
+  EXPECT_EQ(model->message(), "Unexpected reply");
+  EXPECT_TRUE(model->interfaces().empty());
+}
+
+TEST_F(SettingsModelAgentTest, FormClosedDuringTheFetchIsLeftAlone) {
+  agent.setInterface({1, "eth0", 0, 0, IfMib::operStatusUp, true});
+  agent.queueFault(AgentFault::delayed(std::chrono::milliseconds(100)));
+  auto model = makeFetchingModel();
+  model->load();
+  model.reset();
+  // The worker still finishes and posts; the post finds no form.
+  EXPECT_TRUE(
+      queue->runUntil([&] { return queue->postedCount() > 0 && queue->pendingCount() == 0; }));
 }
 
 }  // namespace

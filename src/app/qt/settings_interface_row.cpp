@@ -1,0 +1,72 @@
+#include "app/qt/settings_interface_row.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+
+#include "menubar/qt/popover_style.h"
+#include "platform/qt/qt_conversions.h"
+
+namespace pulsewell {
+
+namespace {
+
+constexpr int verticalPadding = 4;
+constexpr int horizontalPadding = 6;
+
+QLabel* passiveLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  // Clicks anywhere on the row belong to the row.
+  label->setAttribute(Qt::WA_TransparentForMouseEvents);
+  return label;
+}
+
+}  // namespace
+
+SettingsInterfaceRow::SettingsInterfaceRow(const SNMPInterface& interface, QWidget* parent)
+    : QAbstractButton(parent), name_(interface.name) {
+  setObjectName(QStringLiteral("interfaceRow"));
+  setCheckable(true);
+  setText(toQString(interface.name));  // the accessible name; the labels draw it
+  setCursor(Qt::PointingHandCursor);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(horizontalPadding, verticalPadding, horizontalPadding,
+                             verticalPadding);
+  auto* mark =
+      passiveLabel(interface.isUp ? QStringLiteral("\u25CF") : QStringLiteral("\u25CB"), this);
+  mark->setObjectName(QStringLiteral("stateMark"));
+  PopoverStyle::setTextColour(*mark,
+                              interface.isUp ? PopoverStyle::green() : PopoverStyle::secondary());
+  auto* nameLabel = passiveLabel(toQString(interface.name), this);
+  nameLabel->setObjectName(QStringLiteral("interfaceName"));
+  nameLabel->setTextFormat(Qt::PlainText);
+  checkmark_ = passiveLabel(QStringLiteral("\u2713"), this);
+  checkmark_->setObjectName(QStringLiteral("checkmark"));
+  checkmark_->setVisible(false);
+
+  layout->addWidget(mark);
+  layout->addWidget(nameLabel);
+  layout->addStretch(1);
+  layout->addWidget(checkmark_);
+}
+
+void SettingsInterfaceRow::setChosen(bool chosen) {
+  if (isChecked() == chosen) return;
+  setChecked(chosen);
+  checkmark_->setVisible(chosen);
+}
+
+void SettingsInterfaceRow::paintEvent(QPaintEvent* /*event*/) {
+  // A plain row: no frame or highlight, only the keyboard focus is drawn.
+  if (!hasFocus()) return;
+  QPainter painter(this);
+  QStyleOptionFocusRect option;
+  option.initFrom(this);
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+}
+
+}  // namespace pulsewell
