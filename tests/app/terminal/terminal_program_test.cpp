@@ -8,8 +8,10 @@
 
 #include "agent/simulator_agent.h"
 #include "program_run.h"
+#include "tests/support/snmpd_test.h"
+#include "udp_peer.h"
 
-namespace pulsewell {
+namespace pulsewell::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -123,10 +125,11 @@ TEST_F(TerminalProgram, InterfacesListsUpStateAndMarksTheChosenOne) {
 }
 
 TEST_F(TerminalProgram, InterfacesReportsAFailureAsItsStatus) {
-  agent_.queueFaults({AgentFault::drop(), AgentFault::drop()});
-  const auto result = run({"interfaces", "--host", "127.0.0.1", "--port", port()});
+  // Nothing listens there: the refusal comes back at once.
+  const auto result =
+      run({"interfaces", "--host", "127.0.0.1", "--port", std::to_string(test::unusedUdpPort())});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, "pulsewell: No reply (address, port, community?)\n");
+  EXPECT_EQ(result.err, "pulsewell: Device unreachable\n");
 }
 
 TEST_F(TerminalProgram, HelpVersionAndBadOptions) {
@@ -136,7 +139,7 @@ TEST_F(TerminalProgram, HelpVersionAndBadOptions) {
 
   result = run({"--help"});
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_NE(result.out.find("pulsewell watch"), std::string::npos);
+  EXPECT_NE(result.out.find("Usage: pulsewell"), std::string::npos);
 
   result = run({"watch", "--community", "secret"});
   EXPECT_EQ(result.exitCode, 2);
@@ -155,5 +158,37 @@ TEST_F(TerminalProgram, GermanWhenTheLanguageSaysSo) {
   EXPECT_EQ(result.out, "Schnittstelle ist getrennt  ↑ —  ↓ —  Summe: ↓ 0 B  ↑ 0 B\n");
 }
 
+// The same program against net-snmp's agent, with this machine's own interfaces.
+class TerminalProgramAgainstSnmpd : public SnmpdTest {
+ protected:
+  ProgramResult run(std::vector<std::string> arguments) const {
+    arguments.insert(arguments.begin(), PULSEWELL_PROGRAM);
+    arguments.insert(arguments.end(), {"--host", std::string(SnmpdPeer::host), "--port",
+                                       std::to_string(snmpd->port())});
+    const auto home = std::filesystem::temp_directory_path() / "pulsewell-terminal-snmpd";
+    return runProgram(arguments, {{"HOME", home.string()},
+                                  {"XDG_CONFIG_HOME", (home / "config").string()},
+                                  {"PULSEWELL_SECRET_STORE", "file"},
+                                  {"PULSEWELL_COMMUNITY", std::string(SnmpdPeer::community)},
+                                  {"LC_ALL", "C.UTF-8"}});
+  }
+};
+
+TEST_F(TerminalProgramAgainstSnmpd, ListsThisMachinesLoopback) {
+  const auto result = run({"interfaces"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("● lo\n"), std::string::npos) << result.out;
+}
+
+TEST_F(TerminalProgramAgainstSnmpd, WatchesTheLoopbacksCounters) {
+  const auto result =
+      run({"watch", "--interface", "lo", "--json", "--count", "2", "--interval", "0.05"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto samples = lines(result.out);
+  ASSERT_EQ(samples.size(), 2U) << result.out;
+  EXPECT_NE(samples[1].find(R"("status":"up")"), std::string::npos) << samples[1];
+  EXPECT_EQ(samples[1].find(R"("downBytesPerSec":null)"), std::string::npos) << samples[1];
+}
+
 }  // namespace
-}  // namespace pulsewell
+}  // namespace pulsewell::test
