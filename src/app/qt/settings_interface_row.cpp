@@ -44,6 +44,8 @@ SettingsInterfaceRow::SettingsInterfaceRow(const SNMPInterface& interface, QWidg
   auto* nameLabel = passiveLabel(toQString(interface.name), this);
   nameLabel->setObjectName(QStringLiteral("interfaceName"));
   nameLabel->setTextFormat(Qt::PlainText);
+  // A long name is cut at the list's edge rather than widening the list.
+  nameLabel->setMinimumWidth(1);
   checkmark_ = passiveLabel(QStringLiteral("\u2713"), this);
   checkmark_->setObjectName(QStringLiteral("checkmark"));
   checkmark_->setVisible(false);

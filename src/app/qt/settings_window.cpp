@@ -46,6 +46,17 @@ QLabel* plainLabel(const QString& text, const char* name, QWidget* parent) {
   return label;
 }
 
+// Text of any length must never widen the fixed form: it wraps within the width it is
+// given, and may also break after a slash, so a long file path can wrap too.
+void wrapWithinWidth(QLabel* label) {
+  label->setWordWrap(true);
+  label->setMinimumWidth(1);
+}
+
+QString breakableAfterSlashes(QString text) {
+  return text.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
+}
+
 QLabel* captionLabel(const QString& text, const char* name, const QColor& colour, QWidget* parent) {
   auto* label = plainLabel(text, name, parent);
   label->setFont(PopoverStyle::caption());
@@ -142,6 +153,9 @@ SettingsWindow::SettingsWindow(std::unique_ptr<SettingsModel> model, QWidget* pa
     : QWidget(parent), model_(std::move(model)) {
   setObjectName(QStringLiteral("settingsWindow"));
   setWindowTitle(QStringLiteral("Pulsewell"));
+  // Titled and closable only: no minimising, and the fixed size leaves nothing to resize.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
   setFixedSize(fixedWidth, fixedHeight);
 
   auto* outer = new QVBoxLayout(this);
@@ -227,7 +241,7 @@ QGroupBox* SettingsWindow::buildDeviceSection() {
   form->addRow(saveRow);
 
   message_ = plainLabel(QString(), "message", box);
-  message_->setWordWrap(true);
+  wrapWithinWidth(message_);
   PopoverStyle::setTextColour(*message_, red());
   form->addRow(message_);
 
@@ -249,6 +263,8 @@ QGroupBox* SettingsWindow::buildInterfaceSection() {
 
   selected_ = plainLabel(QString(), "selectedValue", box);
   selected_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // A long name from the device is cut at the edge rather than widening the form.
+  selected_->setMinimumWidth(1);
   addLabelledRow(form, text("Selected", "Gewählt"), "selectedLabel", selected_);
 
   interfaceList_ = new QScrollArea(box);
@@ -330,6 +346,7 @@ QGroupBox* SettingsWindow::buildLoginSection() {
   form->addRow(launch_);
 
   loginMessage_ = captionLabel(QString(), "loginMessage", red(), box);
+  wrapWithinWidth(loginMessage_);
   form->addRow(loginMessage_);
   return box;
 }
@@ -355,7 +372,7 @@ void SettingsWindow::render() {
   const bool canSave = model.draft().has_value() && !model.loading();
   if (save_->isEnabled() != canSave) save_->setEnabled(canSave);
   showWhen(spinner_, model.loading());
-  setText(message_, toQString(model.message().value_or("")));
+  setText(message_, breakableAfterSlashes(toQString(model.message().value_or(""))));
   showWhen(message_, model.message().has_value());
   showWhen(privacy_, model.offersPrivacySettings());
 
@@ -371,7 +388,7 @@ void SettingsWindow::render() {
   renderSpeed(upSpeed_, model.upLineSpeed());
 
   setChecked(launch_, model.launchAtLogin());
-  setText(loginMessage_, toQString(model.loginMessage().value_or("")));
+  setText(loginMessage_, breakableAfterSlashes(toQString(model.loginMessage().value_or(""))));
   showWhen(loginMessage_, model.loginMessage().has_value());
 }
 

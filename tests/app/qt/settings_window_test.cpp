@@ -17,6 +17,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -44,12 +45,16 @@ class MemorySecretStore : public SecretStore {
 class FakeLoginItem : public LoginItem {
  public:
   Status status() const override { return current; }
-  void registerItem() override { current = afterRegister; }
+  void registerItem() override {
+    if (failure) throw std::runtime_error(*failure);
+    current = afterRegister;
+  }
   void unregisterItem() override { current = Status::notRegistered; }
   void openSystemSettingsLoginItems() override {}
 
   Status current = Status::notRegistered;
   Status afterRegister = Status::enabled;
+  std::optional<std::string> failure;
 };
 
 // A service that never reaches the device: every exchange ends with `error`.
@@ -406,6 +411,33 @@ TEST_F(SettingsWindowTest, InterfaceNamesAreShownAsPlainText) {
   QTest::mouseClick(row("<b>eth0</b>"), Qt::LeftButton);
   EXPECT_EQ(find<QLabel>("selectedValue")->textFormat(), Qt::PlainText);
   EXPECT_EQ(labelText("selectedValue"), "<b>eth0</b>");
+}
+
+TEST_F(SettingsWindowTest, LongTextsNeverWidenTheForm) {
+  loginItem.failure =
+      "Cannot turn on launch at login: /home/someone/.config/autostart/"
+      "org.pulsewell.Pulsewell.desktop.tmp-XXXXXX: No space left on device";
+  open();
+  const std::string longName(200, 'x');
+  loadInterfaces({{longName, true}});
+  QTest::mouseClick(row(longName), Qt::LeftButton);
+  toggle(find<QCheckBox>("launchSwitch"));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  auto* scroll = find<QScrollArea>("formScrollArea");
+  EXPECT_LE(find<QWidget>("form")->width(), scroll->viewport()->width());
+  EXPECT_LE(find<QWidget>("interfaceRows")->width(),
+            find<QScrollArea>("interfaceList")->viewport()->width());
+  auto* message = find<QLabel>("loginMessage");
+  EXPECT_LE(message->mapTo(window.get(), QPoint(message->width(), 0)).x(), window->width());
+  EXPECT_GT(message->height(), message->fontMetrics().height()) << "the path wraps";
+}
+
+TEST_F(SettingsWindowTest, TitledAndClosableOnly) {
+  open();
+  const Qt::WindowFlags flags = window->windowFlags();
+  EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
 }
 
 TEST_F(SettingsWindowTest, SwapSwitchStoresAndApplies) {
