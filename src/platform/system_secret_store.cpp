@@ -4,9 +4,11 @@
 #include <pthread.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "platform/file_secret_store.h"
@@ -112,6 +114,12 @@ bool secretServiceReachable(std::chrono::milliseconds timeout) {
 }
 
 std::unique_ptr<SecretStore> makeSystemSecretStore() {
+  // PULSEWELL_SECRET_STORE=file keeps the community out of the keyring, for the demo and
+  // for desktops whose keyring should not hold it.
+  const char* choice = std::getenv("PULSEWELL_SECRET_STORE");  // NOLINT(concurrency-mt-unsafe)
+  if (choice != nullptr && std::string_view(choice) == "file") {
+    return std::make_unique<FileSecretStore>();
+  }
   if (secretServiceReachable()) return std::make_unique<Keychain>();
   return std::make_unique<FileSecretStore>();
 }

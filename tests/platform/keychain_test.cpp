@@ -374,5 +374,12 @@ TEST(SystemSecretStoreTest, WithTheKeyringRunningTheKeyringIsChosen) {
   EXPECT_NE(dynamic_cast<Keychain*>(store.get()), nullptr);
 }
 
+TEST(SystemSecretStoreTest, TheFileCanBeChosenEvenWithTheKeyringRunning) {
+  REQUIRE_KEYRING();
+  const test::ScopedEnvironment choice("PULSEWELL_SECRET_STORE", "file");
+  const auto store = makeSystemSecretStore();
+  EXPECT_NE(dynamic_cast<FileSecretStore*>(store.get()), nullptr);
+}
+
 }  // namespace
 }  // namespace pulsewell
