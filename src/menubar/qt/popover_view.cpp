@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -134,6 +135,14 @@ PopoverView::PopoverView(SNMPTrafficService& service, DefaultsStore& defaults,
 }
 
 PopoverView::~PopoverView() = default;
+
+void PopoverView::paintEvent(QPaintEvent* /*event*/) {
+  // A hairline edge keeps the frameless popover apart from a window of the same colour.
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().color(QPalette::Window));
+  painter.setPen(palette().color(QPalette::Mid));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
 
 void PopoverView::scheduleRefresh() {
   // The service announces a change before it stores the new value.

@@ -34,6 +34,9 @@ class PopoverView : public QWidget {
   // Shows the current state at once.
   void refresh();
 
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
  private:
   void scheduleRefresh();
 

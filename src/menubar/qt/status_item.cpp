@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -34,6 +35,15 @@ QIcon makeIcon(const std::optional<RouterGraphData>& graph, bool configured) {
     if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
   }
   return icon;
+}
+
+// Whether the history gives the square anything to show besides the mid line.
+bool hasArea(const RouterGraphData& graph) {
+  const auto drawn = [](const std::vector<double>& samples, double peak) {
+    return samples.size() >= 2 && peak > 0 &&
+           std::any_of(samples.begin(), samples.end(), [](double v) { return v > 0; });
+  };
+  return drawn(graph.down, graph.downPeak) || drawn(graph.up, graph.upPeak);
 }
 
 }  // namespace
@@ -133,7 +143,9 @@ void StatusItem::redraw() {
     graph = std::move(data);
   }
 
-  tray_->setIcon(makeIcon(graph, true));
+  // Unlike the menu-bar image the square has no text: with nothing in the history it would
+  // be an empty cell the user cannot find, so it shows the router symbol instead.
+  tray_->setIcon(makeIcon(graph && hasArea(*graph) ? graph : std::nullopt, true));
   label_ = up ? prefix + QStringLiteral("Download ") + toQString(downText) +
                     QStringLiteral(", Upload ") + toQString(upText)
               : prefix + toQString(Strings::status(status));

@@ -1,0 +1,139 @@
+#include "app/qt/desktop_main.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/qt/app_delegate.h"
+#include "menubar/qt/router_menu_bar_graph.h"
+#include "menubar/qt/status_item.h"
+#include "menubar/strings.h"
+#include "platform/json_defaults_store.h"
+#include "platform/qt/qt_conversions.h"
+#include "platform/qt/qt_main_queue.h"
+#include "platform/qt/single_instance.h"
+#include "platform/system_secret_store.h"
+#include "platform/xdg_autostart_login_item.h"
+#include "pulsewell_version.h"
+#include "traffic/secret_store.h"
+
+namespace pulsewell {
+
+namespace {
+
+constexpr int askTimeoutMs = 3000;
+
+void printLine(std::FILE* stream, const std::string& text) {
+  std::fputs(text.c_str(), stream);
+  std::fputc('\n', stream);
+}
+
+bool hasDisplay() {
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(variable);  // NOLINT(concurrency-mt-unsafe): one thread yet
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+// `pulsewell --status`: what the running program's panel entry says, for scripts and for
+// people whose panel shows no tooltip.
+int printStatus(int argc, char** argv) {
+  const QCoreApplication app(argc, argv);
+  const std::optional<QString> reply =
+      SingleInstance::ask(SingleInstance::defaultServerPath(),
+                          QString::fromLatin1(SingleInstance::statusRequest), askTimeoutMs);
+  if (!reply) {
+    printLine(stderr, Strings::text("Pulsewell is not running.", "Pulsewell läuft nicht."));
+    return 1;
+  }
+  printLine(stdout, toStdString(*reply));
+  return 0;
+}
+
+void describeApplication() {
+  QCoreApplication::setApplicationName(QStringLiteral("Pulsewell"));
+  QCoreApplication::setOrganizationName(QStringLiteral("Pulsewell"));
+  QCoreApplication::setOrganizationDomain(QStringLiteral("pulsewell.org"));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(version));
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(applicationIdentifier));
+  // An accessory: no main window, and closing the last window does not end it.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QIcon icon;
+  for (const int size : {16, 32, 64}) {
+    icon.addPixmap(QPixmap::fromImage(
+        RouterMenuBarGraph::compactIcon(std::nullopt, size, qGuiApp->devicePixelRatio(), false)));
+  }
+  QGuiApplication::setWindowIcon(icon);
+}
+
+}  // namespace
+
+int runDesktop(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--status") return printStatus(argc, argv);
+  if (!hasDisplay()) {
+    printLine(stderr, Strings::text("pulsewell: no desktop to show the panel entry on (DISPLAY and "
+                                    "WAYLAND_DISPLAY are not set). In a terminal, try "
+                                    "'pulsewell watch'.",
+                                    "pulsewell: kein Desktop für den Eintrag im Panel (DISPLAY "
+                                    "und WAYLAND_DISPLAY sind nicht gesetzt). Im Terminal: "
+                                    "'pulsewell watch'."));
+    return 1;
+  }
+
+  const QApplication app(argc, argv);
+  // Qt has taken its own options (-platform, -display …); anything left is not ours.
+  const QStringList rest = QCoreApplication::arguments().mid(1);
+  if (!rest.isEmpty()) {
+    printLine(stderr,
+              Strings::text("pulsewell: unknown option '", "pulsewell: unbekannte Option '") +
+                  toStdString(rest.front()) +
+                  Strings::text("'. Try 'pulsewell --help'.", "'. Hilfe: 'pulsewell --help'."));
+    return 2;
+  }
+  describeApplication();
+
+  SingleInstance instance(SingleInstance::defaultServerPath());
+  if (!instance.claim()) {
+    // Already running for this desktop: that one opens its settings window instead.
+    SingleInstance::ask(SingleInstance::defaultServerPath(),
+                        QString::fromLatin1(SingleInstance::settingsRequest), askTimeoutMs);
+    return 0;
+  }
+
+  const auto mainQueue = std::make_shared<QtMainQueue>();
+  int status = 0;
+  {
+    AppDelegate delegate(AppDelegate::Environment{
+        .mainQueue = mainQueue,
+        .defaults = std::make_shared<JsonDefaultsStore>(),
+        .secrets = std::shared_ptr<SecretStore>(makeSystemSecretStore()),
+        .loginItem = std::make_shared<XdgAutostartLoginItem>(),
+    });
+    QObject::connect(&instance, &SingleInstance::settingsRequested, &delegate,
+                     &AppDelegate::showSettings);
+    instance.setStatusProvider([&delegate] {
+      return delegate.statusItem() != nullptr ? delegate.statusItem()->accessibilityLabel()
+                                              : QString();
+    });
+    delegate.applicationDidFinishLaunching();
+    status = QCoreApplication::exec();
+    instance.setStatusProvider({});
+  }
+  // The service has stopped its workers; from here on whatever they post is dropped, so
+  // one still waiting for a reply cannot reach objects that are gone.
+  mainQueue->close();
+  return status;
+}
+
+}  // namespace pulsewell
