@@ -129,12 +129,33 @@ find_window() {
   return 1
 }
 
-# The tray icon: a small square of ours, embedded by the tray host that came later.
+# The tray icon: a small square of ours, embedded by the tray host that came later. The
+# host may still move it while it lays out its cells, so its place counts once it stays.
 tray_found() { find_window 'w <= 64 && h <= 64 && w > 4' >"$work/tray"; }
-wait_for 30 tray_found || fail "no tray icon appeared; windows: $(our_windows | tr '\n' ';')"
+tray_settled() {
+  tray_found || return 1
+  cp "$work/tray" "$work/tray.before"
+  sleep 0.3
+  tray_found && cmp -s "$work/tray" "$work/tray.before"
+}
+wait_for 30 tray_settled || fail "no tray icon appeared; windows: $(our_windows | tr '\n' ';')"
+# Clicks `button` on the icon where it is now.
+click_icon() {
+  local tray_w tray_h tray_x tray_y
+  tray_found || return 1
+  read -r _ tray_w tray_h tray_x tray_y <"$work/tray"
+  xdotool mousemove $((tray_x + tray_w / 2)) $((tray_y + tray_h / 2)) click "$1"
+}
+# Clicks until `check` holds: a click that arrives while the host is busy can be lost.
+click_until() {
+  local button=$1 check=$2 attempt
+  for attempt in 1 2 3; do
+    click_icon "$button"
+    wait_for 4 "$check" && return 0
+  done
+  return 1
+}
 read -r _ tray_w tray_h tray_x tray_y <"$work/tray"
-icon_x=$((tray_x + tray_w / 2))
-icon_y=$((tray_y + tray_h / 2))
 
 # The accessibility label, which the entry shows as its tooltip.
 rate='[0-9]+([.,][0-9])? [KMG]?B/s'
@@ -144,9 +165,8 @@ echo "label: $(status)"
 import -window root "$artifacts/01-tray.png"
 
 # --- left click: the popover ---------------------------------------------------------------
-xdotool mousemove "$icon_x" "$icon_y" click 1
 popover_open() { find_window 'w == 280' >"$work/popover"; }
-wait_for 10 popover_open || fail "no popover after a left click"
+click_until 1 popover_open || fail "no popover after a left click"
 read -r _ _ pop_h pop_x pop_y <"$work/popover"
 [ "$pop_y" -ge $((tray_y + tray_h)) ] || fail "popover not below the entry (y $pop_y)"
 sleep 0.3 # one more sample drawn before the picture
@@ -159,9 +179,8 @@ wait_for 10 popover_closed ||
   fail "popover stayed open after a click elsewhere"
 
 # --- right click: the menu, and Settings from it -----------------------------------------
-xdotool mousemove "$icon_x" "$icon_y" click 3
 menu_open() { find_window 'w > 64 && w < 400 && h > 40 && h < 200' >"$work/menu"; }
-wait_for 10 menu_open || fail "no menu after a right click"
+click_until 3 menu_open || fail "no menu after a right click"
 import -window root "$artifacts/03-menu.png"
 # About, a separator, Settings …, Quit: the second entry that can be chosen is Settings.
 xdotool key Down Down Return
@@ -181,11 +200,28 @@ done < <(our_windows)
 [ "$count" -eq 1 ] || fail "expected one settings window, found $count"
 
 # --- Quit from the menu ends the program -----------------------------------------------------
-xdotool mousemove "$icon_x" "$icon_y" click 3
-wait_for 10 menu_open || fail "no menu for Quit"
+click_until 3 menu_open || fail "no menu for Quit"
 xdotool key Up Return
 ended() { ! kill -0 "$pulsewell_pid" 2>/dev/null; }
 wait_for 15 ended || fail "pulsewell did not quit"
 wait "$pulsewell_pid" || fail "pulsewell quit with status $?"
 [ ! -s "$work/pulsewell.out" ] || fail "pulsewell printed: $(cat "$work/pulsewell.out")"
+
+# --- logout while a request waits for its reply ------------------------------------------
+# A profile of its own (so an instance of its own) whose community the device ignores:
+# every sample sits in the 1 s timeout and its retry. SIGTERM must still end it at once
+# and cleanly.
+silent="$work/silent-config"
+mkdir -p -m 700 "$silent/pulsewell"
+cp "$XDG_CONFIG_HOME/pulsewell/settings.json" "$silent/pulsewell/"
+(umask 077 && printf 'not-the-community' >"$silent/pulsewell/community")
+XDG_CONFIG_HOME=$silent "$pulsewell" >"$work/silent.out" 2>"$work/silent.err" &
+silent_pid=$!
+pids+=($silent_pid)
+connecting() { [ "$(XDG_CONFIG_HOME=$silent "$pulsewell" --status 2>/dev/null)" = "Pulsewell: Connecting …" ]; }
+wait_for 20 connecting || fail "the silent profile did not start"
+kill -TERM "$silent_pid"
+silent_ended() { ! kill -0 "$silent_pid" 2>/dev/null; }
+wait_for 5 silent_ended || fail "pulsewell did not end on SIGTERM"
+wait "$silent_pid" || fail "pulsewell ended on SIGTERM with status $?"
 echo "PASS (screenshots in $artifacts)"

@@ -22,6 +22,7 @@
 #include "platform/qt/qt_conversions.h"
 #include "platform/qt/qt_main_queue.h"
 #include "platform/qt/single_instance.h"
+#include "platform/qt/termination_signals.h"
 #include "platform/system_secret_store.h"
 #include "platform/xdg_autostart_login_item.h"
 #include "pulsewell_version.h"
@@ -102,6 +103,9 @@ int runDesktop(int argc, char** argv) {
     return 2;
   }
   describeApplication();
+  // Logout and Ctrl+C end the program as Quit does.
+  const TerminationSignals termination;
+  QObject::connect(&termination, &TerminationSignals::received, qApp, &QCoreApplication::quit);
 
   SingleInstance instance(SingleInstance::defaultServerPath());
   if (!instance.claim()) {
