@@ -178,6 +178,13 @@ popover_closed() { ! viewable "$(cut -d' ' -f1 "$work/popover")"; }
 wait_for 10 popover_closed ||
   fail "popover stayed open after a click elsewhere"
 
+# A left click on the entry while the popover is open only closes it.
+click_until 1 popover_open || fail "no popover after another left click"
+click_icon 1
+wait_for 10 popover_closed || fail "a left click on the entry left the popover open"
+sleep 0.5
+! popover_open || fail "the popover opened again after closing"
+
 # --- right click: the menu, and Settings from it -----------------------------------------
 menu_open() { find_window 'w > 64 && w < 400 && h > 40 && h < 200' >"$work/menu"; }
 click_until 3 menu_open || fail "no menu after a right click"
