@@ -129,6 +129,9 @@ PopoverView::PopoverView(SNMPTrafficService& service, DefaultsStore& defaults,
     PopoverStyle::setTextColour(*label, PopoverStyle::secondary());
   }
 
+  refreshTimer_.setSingleShot(true);
+  refreshTimer_.setInterval(0);
+  connect(&refreshTimer_, &QTimer::timeout, this, &PopoverView::refresh);
   serviceChanges_ = service_.onWillChange([this] { scheduleRefresh(); });
   settingsChanges_ = defaults_.onChange([this] { scheduleRefresh(); });
   refresh();
@@ -145,13 +148,9 @@ void PopoverView::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void PopoverView::scheduleRefresh() {
-  // The service announces a change before it stores the new value.
-  if (refreshPending_) return;
-  refreshPending_ = true;
-  QTimer::singleShot(0, this, [this] {
-    refreshPending_ = false;
-    refresh();
-  });
+  // The service announces a change before it stores the new value; a burst of changes
+  // makes one refresh.
+  if (!refreshTimer_.isActive()) refreshTimer_.start();
 }
 
 void PopoverView::refresh() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -45,7 +46,7 @@ class PopoverView : public QWidget {
   std::function<void()> showSettings_;
   Subscription serviceChanges_;
   Subscription settingsChanges_;
-  bool refreshPending_ = false;
+  QTimer refreshTimer_;
 
   QLabel* title_;
   QLabel* status_;

@@ -1,13 +1,43 @@
 #include "platform/qt/qt_main_queue.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QObject>
 #include <QThread>
 #include <utility>
 
 namespace pulsewell {
 
-QtMainQueue::QtMainQueue() : receiver_(new QObject) {}
+namespace {
+
+// One posted piece of work. Qt deletes a posted event after delivering it, and deletes
+// the events still pending for an object together with that object.
+class WorkEvent : public QEvent {
+ public:
+  static QEvent::Type type() {
+    static const auto registered = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return registered;
+  }
+
+  explicit WorkEvent(std::function<void()> work) : QEvent(type()), work_(std::move(work)) {}
+  void run() const { work_(); }
+
+ private:
+  std::function<void()> work_;
+};
+
+class WorkReceiver : public QObject {
+ public:
+  bool event(QEvent* event) override {
+    if (event->type() != WorkEvent::type()) return QObject::event(event);
+    static_cast<const WorkEvent*>(event)->run();
+    return true;
+  }
+};
+
+}  // namespace
+
+QtMainQueue::QtMainQueue() : receiver_(new WorkReceiver) {}
 
 QtMainQueue::~QtMainQueue() {
   QObject* receiver = nullptr;
@@ -27,7 +57,7 @@ QtMainQueue::~QtMainQueue() {
 void QtMainQueue::post(std::function<void()> work) {
   const std::lock_guard lock(mutex_);
   if (receiver_ == nullptr || !work) return;
-  QMetaObject::invokeMethod(receiver_, std::move(work), Qt::QueuedConnection);
+  QCoreApplication::postEvent(receiver_, new WorkEvent(std::move(work)));
 }
 
 void QtMainQueue::close() {

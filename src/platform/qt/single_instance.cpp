@@ -112,7 +112,10 @@ void SingleInstance::setStatusProvider(std::function<QString()> provider) {
 void SingleInstance::serve(QLocalSocket* socket) {
   connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
   connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answer(socket); });
-  QTimer::singleShot(clientTimeoutMs, socket, [socket] { socket->abort(); });
+  auto* deadline = new QTimer(socket);
+  deadline->setSingleShot(true);
+  connect(deadline, &QTimer::timeout, socket, &QLocalSocket::abort);
+  deadline->start(clientTimeoutMs);
   if (socket->bytesAvailable() > 0) answer(socket);
 }
 
