@@ -98,7 +98,8 @@ TEST_F(SnmpdIntegrationTest, SimulatorLiveTableListsWhatSnmpdLists) {
 TEST_F(SnmpdIntegrationTest, SimulatorCountersAreNotBehindSnmpds) {
   const std::uint32_t index = loopbackIndex(names(client()));
   ASSERT_NE(index, 0U);
-  const auto before = client().get({at(ifHCInOctets, index)}).at(0).value.asUnsigned();
+  const auto reply = client().get({at(ifHCInOctets, index)});
+  const auto* before = reply.at(0).value.asUnsigned();
   ASSERT_NE(before, nullptr);
   const std::uint64_t snmpdCount = *before;
 
