@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "menubar/graph_area.h"
+
 namespace pulsewell::RouterMenuBarGraphLayout {
 
 double fillFraction(double value, double peak) {
@@ -10,37 +12,6 @@ double fillFraction(double value, double peak) {
   const double ratio = value >= peak ? 1.0 : value / peak;
   return std::log10(ratio * 999 + 1) / 3;
 }
-
-namespace {
-
-// How far a sample reaches from the mid line; any positive sample stays visible.
-double offset(double value, double peak, double amplitude) {
-  if (!(value > 0)) return 0;
-  return std::max(minimumOffset, amplitude * fillFraction(value, peak));
-}
-
-// `direction` is -1 for the area below the mid line, +1 for the one above.
-std::vector<GraphPoint> area(const std::vector<double>& values, double peak, const GraphRect& rect,
-                             double midLineY, double amplitude, double direction) {
-  if (values.size() < 2 || !(peak > 0)) return {};
-  const std::size_t count = std::min(sampleLimit, values.size());
-  const std::size_t first = values.size() - count;
-  // 60 samples span the whole width; fewer end at the right edge.
-  const double step = rect.width / static_cast<double>(sampleLimit - 1);
-  const double start = rect.right() - step * static_cast<double>(count - 1);
-
-  std::vector<GraphPoint> polygon;
-  polygon.reserve(count + 2);
-  polygon.push_back({start, midLineY});
-  for (std::size_t i = 0; i < count; ++i) {
-    const double x = start + step * static_cast<double>(i);
-    polygon.push_back({x, midLineY + direction * offset(values[first + i], peak, amplitude)});
-  }
-  polygon.push_back({rect.right(), midLineY});
-  return polygon;
-}
-
-}  // namespace
 
 std::vector<LineRun> line(std::string_view text, std::string_view arrow) {
   std::vector<std::string_view> pieces;
@@ -68,9 +39,8 @@ RouterGraphAreas areas(const RouterGraphData& graph, const GraphRect& rect, doub
   result.alpha = alpha;
   result.midLineY = std::round(rect.y + rect.height / 2);  // halves away from zero
   result.downArea =
-      area(graph.down, graph.downPeak, rect, result.midLineY, result.midLineY - rect.y, -1);
-  result.upArea =
-      area(graph.up, graph.upPeak, rect, result.midLineY, rect.top() - result.midLineY, +1);
+      graphArea(graph.down, graph.downPeak, rect, result.midLineY, GraphAreaEdge::low);
+  result.upArea = graphArea(graph.up, graph.upPeak, rect, result.midLineY, GraphAreaEdge::high);
   result.midLine = {rect.x, result.midLineY - 0.25, rect.width, 0.5};
   return result;
 }
