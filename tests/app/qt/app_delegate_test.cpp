@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QTest>
 #include <atomic>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,22 +20,12 @@
 #include "menubar/qt/status_item.h"
 #include "platform/qt/qt_main_queue.h"
 #include "pulsewell_version.h"
+#include "shell_test_support.h"
 #include "snmp/snmp_error.h"
 #include "traffic/memory_defaults_store.h"
 
-void PrintTo(const QString& text, std::ostream* out) {
-  *out << '"' << text.toStdString() << '"';
-}
-
 namespace pulsewell {
 namespace {
-
-// The expected texts are the English ones, whatever the machine's language.
-const bool englishTexts = [] {
-  setenv("LC_ALL", "en_US.UTF-8", 1);  // NOLINT(concurrency-mt-unsafe): before main
-  unsetenv("LANGUAGE");                // NOLINT(concurrency-mt-unsafe)
-  return true;
-}();
 
 using namespace std::chrono_literals;
 
@@ -60,18 +49,6 @@ class NoLoginItem : public LoginItem {
   void unregisterItem() override {}
   void openSystemSettingsLoginItems() override {}
 };
-
-// Every exchange fails with a timeout, and is counted.
-SNMPTrafficService::ClientFactory countedTimeouts(std::shared_ptr<std::atomic<int>> calls) {
-  return [calls](const RouterTrafficConfig& config) {
-    SNMPClient client = SNMPTrafficService::defaultClient(config);
-    client.transport = [calls](const Bytes&) -> Bytes {
-      ++*calls;
-      throw SNMPError::timeout();
-    };
-    return client;
-  };
-}
 
 bool anyTopLevelVisible() {
   for (const QWidget* widget : QApplication::topLevelWidgets()) {
@@ -222,7 +199,7 @@ TEST_F(AppDelegateTest, TheSettingsWindowsApplyRebuildsTheConfigurationFromTheSt
 TEST_F(AppDelegateTest, SleepStopsPollingAndWakeStartsItAfresh) {
   auto calls = std::make_shared<std::atomic<int>>(0);
   storeConfiguration({.host = "127.0.0.1", .port = 9, .community = "public", .interface = "eth0"});
-  AppDelegate& delegate = launch(countedTimeouts(calls));
+  AppDelegate& delegate = launch(failingWith(SNMPError::timeout(), calls));
   ASSERT_TRUE(waitForStatus(RouterTrafficStatus::noReply));
 
   delegate.willSleep();

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -17,39 +16,15 @@
 #include "menubar/qt/popover_view.h"
 #include "menubar/qt/popover_window.h"
 #include "platform/qt/qt_main_queue.h"
+#include "shell_test_support.h"
 #include "snmp/snmp_error.h"
 #include "traffic/memory_defaults_store.h"
 #include "traffic/snmp_traffic_service.h"
 
-// Readable failure messages.
-void PrintTo(const QString& text, std::ostream* out) {
-  *out << '"' << text.toStdString() << '"';
-}
-
 namespace pulsewell {
 namespace {
 
-// The expected texts are the English ones, whatever the machine's language.
-const bool englishTexts = [] {
-  setenv("LC_ALL", "en_US.UTF-8", 1);  // NOLINT(concurrency-mt-unsafe): before main
-  unsetenv("LANGUAGE");                // NOLINT(concurrency-mt-unsafe)
-  return true;
-}();
-
 constexpr std::chrono::milliseconds pollInterval{20};
-
-RouterTrafficConfig unreachableConfig() {
-  return {.host = "127.0.0.1", .port = 9, .community = "public", .interface = "eth0"};
-}
-
-// Every exchange fails with `error`, without any network.
-SNMPTrafficService::ClientFactory failingWith(SNMPError error) {
-  return [error](const RouterTrafficConfig& config) {
-    SNMPClient client = SNMPTrafficService::defaultClient(config);
-    client.transport = [error](const Bytes&) -> Bytes { throw error; };
-    return client;
-  };
-}
 
 QString textOf(const QWidget& view, const char* name) {
   const auto* label = view.findChild<QLabel*>(QString::fromLatin1(name));
