@@ -9,6 +9,7 @@
 #include "agent/agent_value.h"
 #include "agent/if_mib.h"
 #include "snmp/snmp_codec.h"
+#include "tests/tools/agent_test_support.h"
 
 namespace pulsewell::AgentProtocol {
 
@@ -32,21 +33,7 @@ using AgentProtocol::Reply;
 using AgentProtocol::Request;
 using IfMib::instance;
 
-// A GetRequest for ifName.5, request-id 1, community "public", written out by hand.
-const Bytes handWrittenGet = {
-    0x30, 0x29,                                      // Message, 41 bytes
-    0x02, 0x01, 0x01,                                // version 1 (v2c)
-    0x04, 0x06, 'p',  'u',  'b',  'l',  'i',  'c',   // community
-    0xA0, 0x1C,                                      // GetRequest, 28 bytes
-    0x02, 0x01, 0x01,                                // request-id 1
-    0x02, 0x01, 0x00,                                // error-status 0
-    0x02, 0x01, 0x00,                                // error-index 0
-    0x30, 0x11,                                      // variable-bindings, 17 bytes
-    0x30, 0x0F,                                      // VarBind, 15 bytes
-    0x06, 0x0B, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x1F,  // 1.3.6.1.2.1.31
-    0x01, 0x01, 0x01, 0x01, 0x05,                    // .1.1.1.1.5 (ifName.5)
-    0x05, 0x00,                                      // NULL
-};
+using test::handWrittenGet;
 
 Request requestFor(std::uint8_t pdu, std::vector<OID> oids, std::int64_t second = 0,
                    std::int64_t third = 0) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -15,6 +16,7 @@
 #include "snmp/snmp_client.h"
 #include "snmp/snmp_codec.h"
 #include "snmp/snmp_error.h"
+#include "tests/support/thrown_by.h"
 #include "tests/tools/agent_test_support.h"
 
 namespace pulsewell {
@@ -42,6 +44,20 @@ class SimulatorAgentTest : public testing::Test {
     return c;
   }
 
+  // A GetRequest for eth0's name.
+  static Bytes nameRequest(std::int32_t id, std::string_view community = "public") {
+    return test::getRequestBytes(id, {instance(IfMib::ifName(), 5)}, community);
+  }
+
+  // Sends `request` and expects exactly `expected` back, from the agent's own port.
+  void expectAnswer(const Bytes& request, const Bytes& expected) const {
+    raw.send(request);
+    const auto answer = raw.receive(2s);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->bytes, expected);
+    EXPECT_EQ(answer->fromPort, agent.port());
+  }
+
   SimulatorAgent agent;
   AgentTestClient raw{agent.port()};
 };
@@ -52,20 +68,6 @@ class SimulatorAgentTest : public testing::Test {
 TEST_F(SimulatorAgentTest, AnswersAHandWrittenGetRequestWithTheExactResponse) {
   agent.setTable({});
   agent.set(instance(IfMib::ifName(), 5), AgentValue::octetString("eth0"));
-  const Bytes request = {
-      0x30, 0x29,                                      // Message, 41 bytes
-      0x02, 0x01, 0x01,                                // version 1 (v2c)
-      0x04, 0x06, 'p',  'u',  'b',  'l',  'i',  'c',   // community "public"
-      0xA0, 0x1C,                                      // GetRequest, 28 bytes
-      0x02, 0x01, 0x01,                                // request-id 1
-      0x02, 0x01, 0x00,                                // error-status 0
-      0x02, 0x01, 0x00,                                // error-index 0
-      0x30, 0x11,                                      // variable-bindings, 17 bytes
-      0x30, 0x0F,                                      // VarBind, 15 bytes
-      0x06, 0x0B, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x1F,  // 1.3.6.1.2.1.31
-      0x01, 0x01, 0x01, 0x01, 0x05,                    //   .1.1.1.1.5 = ifName.5
-      0x05, 0x00,                                      // NULL
-  };
   const Bytes expected = {
       0x30, 0x2D,                                      // Message, 45 bytes
       0x02, 0x01, 0x01,                                // version 1 (v2c)
@@ -80,11 +82,7 @@ TEST_F(SimulatorAgentTest, AnswersAHandWrittenGetRequestWithTheExactResponse) {
       0x01, 0x01, 0x01, 0x01, 0x05,                    //
       0x04, 0x04, 'e',  't',  'h',  '0',               // OCTET STRING "eth0"
   };
-  raw.send(request);
-  const auto answer = raw.receive(2s);
-  ASSERT_TRUE(answer.has_value());
-  EXPECT_EQ(answer->bytes, expected);
-  EXPECT_EQ(answer->fromPort, agent.port());
+  expectAnswer(test::handWrittenGet, expected);
 }
 
 TEST_F(SimulatorAgentTest, AnswersCountersAndAMissingObjectWithTheirOwnTags) {
@@ -135,10 +133,7 @@ TEST_F(SimulatorAgentTest, AnswersCountersAndAMissingObjectWithTheirOwnTags) {
       0x01, 0x08, 0x09,                                      //
       0x81, 0x00,                                            // noSuchInstance
   };
-  raw.send(request);
-  const auto answer = raw.receive(2s);
-  ASSERT_TRUE(answer.has_value());
-  EXPECT_EQ(answer->bytes, expected);
+  expectAnswer(request, expected);
 }
 
 TEST_F(SimulatorAgentTest, AnswersAHandWrittenGetNextWithSuccessorAndEndOfMibView) {
@@ -180,25 +175,22 @@ TEST_F(SimulatorAgentTest, AnswersAHandWrittenGetNextWithSuccessorAndEndOfMibVie
       0x01, 0x01, 0x01, 0x05,                                //
       0x82, 0x00,                                            // endOfMibView
   };
-  raw.send(request);
-  const auto answer = raw.receive(2s);
-  ASSERT_TRUE(answer.has_value());
-  EXPECT_EQ(answer->bytes, expected);
+  expectAnswer(request, expected);
 }
 
 // --- Requests the agent does not answer.
 
 TEST_F(SimulatorAgentTest, DropsARequestWithAnotherCommunitySilently) {
-  raw.send(test::getRequestBytes(3, {instance(IfMib::ifName(), 5)}, "private"));
+  raw.send(nameRequest(3, "private"));
   EXPECT_FALSE(raw.receive(quiet).has_value());
   EXPECT_EQ(agent.requestCount(), 1U);
 
   // A community differs in one byte, or by a trailing zero: still another community.
-  raw.send(test::getRequestBytes(4, {instance(IfMib::ifName(), 5)}, "publiC"));
-  raw.send(test::getRequestBytes(5, {instance(IfMib::ifName(), 5)}, std::string("public\0", 7)));
+  raw.send(nameRequest(4, "publiC"));
+  raw.send(nameRequest(5, std::string("public\0", 7)));
   EXPECT_FALSE(raw.receive(quiet).has_value());
 
-  const auto answer = raw.exchange(test::getRequestBytes(6, {instance(IfMib::ifName(), 5)}));
+  const auto answer = raw.exchange(nameRequest(6));
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(answer->id, 6);
 }
@@ -219,7 +211,7 @@ TEST_F(SimulatorAgentTest, IgnoresUndecodableDatagramsAndKeepsAnswering) {
   EXPECT_FALSE(raw.receive(quiet).has_value());
   EXPECT_TRUE(agent.waitForRequests(junk.size(), 2s));
 
-  const auto answer = raw.exchange(test::getRequestBytes(9, {instance(IfMib::ifName(), 5)}));
+  const auto answer = raw.exchange(nameRequest(9));
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(answer->varBinds.at(0).value, SNMPValue::bytes("eth0"));
 }
@@ -232,13 +224,13 @@ TEST_F(SimulatorAgentTest, RefusesSetWithNotWritable) {
   EXPECT_EQ(answer->errorStatus, 17);
   EXPECT_EQ(answer->varBinds,
             (std::vector<SNMPVarBind>{{instance(IfMib::ifName(), 5), SNMPValue::bytes("bad")}}));
-  const auto after = raw.exchange(test::getRequestBytes(11, {instance(IfMib::ifName(), 5)}));
+  const auto after = raw.exchange(nameRequest(11));
   ASSERT_TRUE(after.has_value());
   EXPECT_EQ(after->varBinds.at(0).value, SNMPValue::bytes("eth0"));
 }
 
 TEST_F(SimulatorAgentTest, KeepsACopyOfEveryDatagramInOrder) {
-  const Bytes first = test::getRequestBytes(12, {instance(IfMib::ifName(), 5)});
+  const Bytes first = nameRequest(12);
   const Bytes second = {0x01, 0x02};
   raw.send(first);
   ASSERT_TRUE(raw.receive(2s).has_value());
@@ -252,10 +244,10 @@ TEST_F(SimulatorAgentTest, KeepsACopyOfEveryDatagramInOrder) {
 TEST_F(SimulatorAgentTest, FaultsAreTakenInOrderNothingNothingReply) {
   agent.queueFaults({AgentFault::drop(), AgentFault::drop()});
   for (std::int32_t id = 1; id <= 2; ++id) {
-    raw.send(test::getRequestBytes(id, {instance(IfMib::ifName(), 5)}));
+    raw.send(nameRequest(id));
     EXPECT_FALSE(raw.receive(quiet).has_value()) << "request " << id;
   }
-  const auto answer = raw.exchange(test::getRequestBytes(3, {instance(IfMib::ifName(), 5)}));
+  const auto answer = raw.exchange(nameRequest(3));
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(answer->id, 3);
   EXPECT_EQ(agent.requestCount(), 3U);
@@ -264,7 +256,7 @@ TEST_F(SimulatorAgentTest, FaultsAreTakenInOrderNothingNothingReply) {
 
 TEST_F(SimulatorAgentTest, ARequestWithAnotherCommunityTakesNoFault) {
   agent.queueFault(AgentFault::drop());
-  raw.send(test::getRequestBytes(1, {instance(IfMib::ifName(), 5)}, "private"));
+  raw.send(nameRequest(1, "private"));
   ASSERT_TRUE(agent.waitForRequests(1, 2s));
   EXPECT_EQ(agent.pendingFaults(), 1U);
 }
@@ -283,7 +275,7 @@ TEST_F(SimulatorAgentTest, ClientRetriesAfterADroppedRequest) {
 TEST_F(SimulatorAgentTest, DelayedAnswerArrivesLateButArrives) {
   agent.queueFault(AgentFault::delayed(150ms));
   const auto start = std::chrono::steady_clock::now();
-  raw.send(test::getRequestBytes(20, {instance(IfMib::ifName(), 5)}));
+  raw.send(nameRequest(20));
   EXPECT_FALSE(raw.receive(50ms).has_value());
   const auto answer = raw.receive(2s);
   ASSERT_TRUE(answer.has_value());
@@ -293,8 +285,8 @@ TEST_F(SimulatorAgentTest, DelayedAnswerArrivesLateButArrives) {
 
 TEST_F(SimulatorAgentTest, ADelayedAnswerDoesNotHoldBackTheNextRequest) {
   agent.queueFault(AgentFault::delayed(300ms));
-  raw.send(test::getRequestBytes(21, {instance(IfMib::ifName(), 5)}));
-  raw.send(test::getRequestBytes(22, {instance(IfMib::ifName(), 5)}));
+  raw.send(nameRequest(21));
+  raw.send(nameRequest(22));
   const auto first = raw.receive(2s);
   const auto second = raw.receive(2s);
   ASSERT_TRUE(first && second);
@@ -304,7 +296,7 @@ TEST_F(SimulatorAgentTest, ADelayedAnswerDoesNotHoldBackTheNextRequest) {
 
 TEST_F(SimulatorAgentTest, DuplicateSendsTheSameAnswerTwice) {
   agent.queueFault(AgentFault::duplicate());
-  raw.send(test::getRequestBytes(30, {instance(IfMib::ifName(), 5)}));
+  raw.send(nameRequest(30));
   const auto first = raw.receive(2s);
   const auto second = raw.receive(2s);
   ASSERT_TRUE(first && second);
@@ -314,7 +306,7 @@ TEST_F(SimulatorAgentTest, DuplicateSendsTheSameAnswerTwice) {
 
 TEST_F(SimulatorAgentTest, WrongRequestIdAnswersAnotherRequest) {
   agent.queueFault(AgentFault::wrongRequestId());
-  const auto answer = raw.exchange(test::getRequestBytes(40, {instance(IfMib::ifName(), 5)}));
+  const auto answer = raw.exchange(nameRequest(40));
   ASSERT_TRUE(answer.has_value());
   EXPECT_NE(answer->id, 40);
   EXPECT_EQ(answer->varBinds.at(0).value, SNMPValue::bytes("eth0"));
@@ -322,8 +314,7 @@ TEST_F(SimulatorAgentTest, WrongRequestIdAnswersAnotherRequest) {
 
 TEST_F(SimulatorAgentTest, WrongRequestIdOfTheLargestIdStaysInRange) {
   agent.queueFault(AgentFault::wrongRequestId());
-  const auto answer =
-      raw.exchange(test::getRequestBytes(2147483647, {instance(IfMib::ifName(), 5)}));
+  const auto answer = raw.exchange(nameRequest(2147483647));
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(answer->id, 2147483646);
 }
@@ -332,17 +323,17 @@ TEST_F(SimulatorAgentTest, GarbageAndEmptyDatagramReplaceTheAnswer) {
   const Bytes garbage = {0xDE, 0xAD};
   agent.queueFaults(
       {AgentFault::garbage(garbage), AgentFault::emptyDatagram(), AgentFault::garbage()});
-  raw.send(test::getRequestBytes(50, {instance(IfMib::ifName(), 5)}));
+  raw.send(nameRequest(50));
   const auto first = raw.receive(2s);
   ASSERT_TRUE(first.has_value());
   EXPECT_EQ(first->bytes, garbage);
 
-  raw.send(test::getRequestBytes(51, {instance(IfMib::ifName(), 5)}));
+  raw.send(nameRequest(51));
   const auto second = raw.receive(2s);
   ASSERT_TRUE(second.has_value());
   EXPECT_TRUE(second->bytes.empty());
 
-  raw.send(test::getRequestBytes(52, {instance(IfMib::ifName(), 5)}));
+  raw.send(nameRequest(52));
   const auto third = raw.receive(2s);
   ASSERT_TRUE(third.has_value());
   EXPECT_FALSE(SNMPCodec::decodeResponse(third->bytes).has_value());
@@ -361,12 +352,8 @@ TEST_F(SimulatorAgentTest, ErrorStatusEchoesTheRequestedBindings) {
 
 TEST_F(SimulatorAgentTest, ClientSeesTheErrorStatusAsAnAgentError) {
   agent.queueFault(AgentFault::error(2));
-  try {
-    client(0.2, 1).get({instance(IfMib::ifName(), 5)});
-    FAIL() << "no error";
-  } catch (const SNMPError& error) {
-    EXPECT_EQ(error, SNMPError::agent(2));
-  }
+  EXPECT_EQ(thrownBy<SNMPError>([&] { client(0.2, 1).get({instance(IfMib::ifName(), 5)}); }),
+            SNMPError::agent(2));
   EXPECT_EQ(agent.requestCount(), 1U);
 }
 
@@ -396,7 +383,7 @@ TEST_F(SimulatorAgentTest, OutOfOrderBindingsDoNotIncrease) {
 
 TEST_F(SimulatorAgentTest, OutOfOrderWithOneBindingRepeatsIt) {
   agent.queueFault(AgentFault::outOfOrder());
-  const auto answer = raw.exchange(test::getRequestBytes(81, {instance(IfMib::ifName(), 5)}));
+  const auto answer = raw.exchange(nameRequest(81));
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(test::oidsOf(answer->varBinds),
             (std::vector<OID>{instance(IfMib::ifName(), 5), instance(IfMib::ifName(), 5)}));
@@ -409,17 +396,13 @@ TEST_F(SimulatorAgentTest, WalkFailsOnOutOfOrderBindings) {
     agent.set(instance(IfMib::ifName(), i), AgentValue::octetString("if" + std::to_string(i)));
   }
   agent.queueFault(AgentFault::outOfOrder());
-  try {
-    client().walk(IfMib::ifName(), SNMPClient::walkLimit);
-    FAIL() << "no error";
-  } catch (const SNMPError& error) {
-    EXPECT_EQ(error, SNMPError::malformed());
-  }
+  EXPECT_EQ(thrownBy<SNMPError>([&] { client().walk(IfMib::ifName(), SNMPClient::walkLimit); }),
+            SNMPError::malformed());
 }
 
 TEST_F(SimulatorAgentTest, OtherPortAnswersFromAnotherSocket) {
   agent.queueFault(AgentFault::otherPort());
-  raw.send(test::getRequestBytes(90, {instance(IfMib::ifName(), 5)}));
+  raw.send(nameRequest(90));
   const auto answer = raw.receive(2s);
   ASSERT_TRUE(answer.has_value());
   EXPECT_NE(answer->fromPort, agent.port());
@@ -428,12 +411,8 @@ TEST_F(SimulatorAgentTest, OtherPortAnswersFromAnotherSocket) {
 
 TEST_F(SimulatorAgentTest, ConnectedClientNeverSeesAnAnswerFromAnotherPort) {
   agent.queueFault(AgentFault::otherPort());
-  try {
-    client(0.1, 0).get({instance(IfMib::ifName(), 5)});
-    FAIL() << "no error";
-  } catch (const SNMPError& error) {
-    EXPECT_EQ(error, SNMPError::timeout());
-  }
+  EXPECT_EQ(thrownBy<SNMPError>([&] { client(0.1, 0).get({instance(IfMib::ifName(), 5)}); }),
+            SNMPError::timeout());
 }
 
 // --- The table, changed while the agent runs.

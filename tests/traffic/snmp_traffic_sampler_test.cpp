@@ -13,6 +13,7 @@
 #include "agent/if_mib.h"
 #include "agent/simulator_agent.h"
 #include "snmp/snmp_error.h"
+#include "tests/support/thrown_by.h"
 #include "tests/support/traffic_printers.h"
 
 namespace pulsewell {
@@ -44,6 +45,22 @@ class SamplerTest : public testing::Test {
 
   void at(double seconds) { *now = seconds; }
 
+  // A sampler that has taken its first sample, of eth0 at index 3 counting `in` and `out`.
+  SNMPTrafficSampler sampledOnce(std::uint64_t in, std::uint64_t out, bool swap = false) {
+    row(in, out);
+    auto s = sampler("eth0", swap);
+    s.sample();
+    return s;
+  }
+
+  // The next sample, taken at `seconds` with eth0 at index 3 counting `in` and `out`.
+  SNMPTrafficReading sampleAt(SNMPTrafficSampler& s, double seconds, std::uint64_t in,
+                              std::uint64_t out) {
+    at(seconds);
+    row(in, out);
+    return s.sample();
+  }
+
   SimulatorAgent agent;
   std::shared_ptr<double> now = std::make_shared<double>(100.0);
 };
@@ -57,17 +74,6 @@ SNMPTrafficReading rates(double downRate, double upRate, std::uint64_t down, std
   return {downRate, upRate, down, up, isUp};
 }
 
-template <typename Error>
-Error thrownBy(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "nothing of the expected type was thrown";
-  throw std::logic_error("no error");
-}
-
 TEST_F(SamplerTest, FirstSampleHasNoRatesNoTotalsAndTheUpState) {
   row(5000, 7000, IfMib::operStatusDown);
   auto s = sampler();
@@ -75,93 +81,50 @@ TEST_F(SamplerTest, FirstSampleHasNoRatesNoTotalsAndTheUpState) {
 }
 
 TEST_F(SamplerTest, RatesAndTotalsFromCounterDifferences) {
-  row(5000, 7000);
-  auto s = sampler();
-  s.sample();
-  at(102);
-  row(7000, 8000);
-  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000));
+  auto s = sampledOnce(5000, 7000);
+  EXPECT_EQ(sampleAt(s, 102, 7000, 8000), rates(1000, 500, 2000, 1000));
 }
 
 TEST_F(SamplerTest, SwappedDirectionsExchangeDownloadAndUpload) {
-  row(5000, 7000);
-  auto s = sampler("eth0", true);
-  s.sample();
-  at(102);
-  row(7000, 8000);
-  EXPECT_EQ(s.sample(), rates(500, 1000, 1000, 2000));
+  auto s = sampledOnce(5000, 7000, true);
+  EXPECT_EQ(sampleAt(s, 102, 7000, 8000), rates(500, 1000, 1000, 2000));
 }
 
 TEST_F(SamplerTest, TenSecondsStillGiveRatesLongerGapsDoNot) {
-  row(0, 0);
-  auto s = sampler();
-  s.sample();
-
-  at(110.0);
-  row(1000, 100);
-  EXPECT_EQ(s.sample(), rates(100, 10, 1000, 100));
-
-  at(120.5);
-  row(2000, 200);
-  EXPECT_EQ(s.sample(), noRates(1000, 100));
-
-  at(122.5);
-  row(2400, 300);
-  EXPECT_EQ(s.sample(), rates(200, 50, 1400, 200));
+  auto s = sampledOnce(0, 0);
+  EXPECT_EQ(sampleAt(s, 110.0, 1000, 100), rates(100, 10, 1000, 100));
+  EXPECT_EQ(sampleAt(s, 120.5, 2000, 200), noRates(1000, 100));
+  EXPECT_EQ(sampleAt(s, 122.5, 2400, 300), rates(200, 50, 1400, 200));
 }
 
 TEST_F(SamplerTest, CounterGoingDownGivesNoRatesOnceThenMeasuresFromTheNewValue) {
-  row(9000, 9000);
-  auto s = sampler();
-  s.sample();
-  at(102);
-  row(11000, 10000);
-  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000));
+  auto s = sampledOnce(9000, 9000);
+  EXPECT_EQ(sampleAt(s, 102, 11000, 10000), rates(1000, 500, 2000, 1000));
 
   at(104);
   agent.update([](AgentTable& table) { table.resetCounters(); });
   EXPECT_EQ(s.sample(), noRates(2000, 1000));
 
-  at(106);
-  row(400, 200);
-  EXPECT_EQ(s.sample(), rates(200, 100, 2400, 1200));
+  EXPECT_EQ(sampleAt(s, 106, 400, 200), rates(200, 100, 2400, 1200));
 }
 
 TEST_F(SamplerTest, OnlyOneCounterGoingDownAlsoGivesNoRates) {
-  row(1000, 1000);
-  auto s = sampler();
-  s.sample();
-  at(102);
-  row(5000, 999);
-  EXPECT_EQ(s.sample(), noRates(0, 0));
+  auto s = sampledOnce(1000, 1000);
+  EXPECT_EQ(sampleAt(s, 102, 5000, 999), noRates(0, 0));
 }
 
 TEST_F(SamplerTest, TimeNotAdvancingGivesNoRates) {
-  row(0, 0);
-  auto s = sampler();
-  s.sample();
-  row(1000, 1000);
-  EXPECT_EQ(s.sample(), noRates(0, 0));  // same clock value
-
-  at(99);
-  row(2000, 2000);
-  EXPECT_EQ(s.sample(), noRates(0, 0));  // clock went back
+  auto s = sampledOnce(0, 0);
+  EXPECT_EQ(sampleAt(s, 100, 1000, 1000), noRates(0, 0));  // same clock value
+  EXPECT_EQ(sampleAt(s, 99, 2000, 2000), noRates(0, 0));   // clock went back
 }
 
 TEST_F(SamplerTest, TotalsStopAtTheLargestCount) {
-  row(0, 0);
-  auto s = sampler();
-  s.sample();
-  at(101);
-  row(highest, highest - 1);
-  EXPECT_EQ(s.sample().totalDown, highest);
+  auto s = sampledOnce(0, 0);
+  EXPECT_EQ(sampleAt(s, 101, highest, highest - 1).totalDown, highest);
 
-  at(102);
-  row(0, 0);
-  s.sample();  // counter reset: no rate
-  at(103);
-  row(10, 10);
-  const auto reading = s.sample();
+  sampleAt(s, 102, 0, 0);  // counter reset: no rate
+  const auto reading = sampleAt(s, 103, 10, 10);
   EXPECT_EQ(reading.totalDown, highest);
   EXPECT_EQ(reading.totalUp, highest);
   EXPECT_EQ(reading.downBytesPerSec, 10.0);
@@ -285,16 +248,12 @@ TEST_F(SamplerTest, CountersOfAnotherTypeAreNoCounters) {
 }
 
 TEST_F(SamplerTest, NoCountersLeavesTheStateAsItWas) {
-  row(1000, 1000);
-  auto s = sampler();
-  s.sample();
+  auto s = sampledOnce(1000, 1000);
   agent.update([](AgentTable& table) { table.removeHighCapacityCounters(); });
   at(101);
   EXPECT_THROW(s.sample(), SNMPTrafficError);
 
-  at(102);
-  row(3000, 2000);
-  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000));
+  EXPECT_EQ(sampleAt(s, 102, 3000, 2000), rates(1000, 500, 2000, 1000));
 }
 
 TEST_F(SamplerTest, ClientErrorsPassThroughAndLeaveTheStateAsItWas) {
@@ -307,15 +266,11 @@ TEST_F(SamplerTest, ClientErrorsPassThroughAndLeaveTheStateAsItWas) {
   agent.queueFault(AgentFault::error(5));
   EXPECT_EQ(thrownBy<SNMPError>([&] { s.sample(); }), SNMPError::agent(5));
 
-  at(102);
-  row(3000, 2000);
-  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000));
+  EXPECT_EQ(sampleAt(s, 102, 3000, 2000), rates(1000, 500, 2000, 1000));
 }
 
 TEST_F(SamplerTest, ReplyListingOtherOIDsIsMalformedWithoutWalkingAgain) {
-  row(1000, 1000);
-  auto s = sampler();
-  s.sample();
+  auto s = sampledOnce(1000, 1000);
   agent.queueFault(AgentFault::outOfOrder());
   const auto before = agent.requestCount();
   EXPECT_EQ(thrownBy<SNMPError>([&] { s.sample(); }), SNMPError::malformed());
@@ -336,21 +291,15 @@ TEST_F(SamplerTest, RowThatDoesNotConfirmRightAfterResolvingIsNotFound) {
 }
 
 TEST_F(SamplerTest, LostInterfaceIsLookedForOnEverySampleAndMeasuredAfresh) {
-  row(1000, 1000);
-  auto s = sampler();
-  s.sample();
+  auto s = sampledOnce(1000, 1000);
   agent.update([](AgentTable& table) { table.removeInterface(3); });
   at(101);
   EXPECT_THROW(s.sample(), SNMPTrafficError);
   EXPECT_THROW(s.sample(), SNMPTrafficError);
 
   // Back at its old index: found, but no rate against the sample before it was lost.
-  at(102);
-  row(2000, 2000);
-  EXPECT_EQ(s.sample(), noRates(0, 0));
-  at(103);
-  row(2100, 2300);
-  EXPECT_EQ(s.sample(), rates(100, 300, 100, 300));
+  EXPECT_EQ(sampleAt(s, 102, 2000, 2000), noRates(0, 0));
+  EXPECT_EQ(sampleAt(s, 103, 2100, 2300), rates(100, 300, 100, 300));
 }
 
 TEST_F(SamplerTest, InterfacesInTableOrderWithTheirUpStates) {
