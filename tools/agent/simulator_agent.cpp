@@ -29,35 +29,38 @@ struct BindAddress {
   socklen_t length = 0;
 };
 
+// `address` as a generic socket address with its length.
+template <typename SocketAddress>
+BindAddress stored(const SocketAddress& address) {
+  BindAddress result;
+  std::memcpy(&result.address, &address, sizeof address);
+  result.length = sizeof address;
+  return result;
+}
+
 // The socket address of a numeric loopback address with port `port`; the agent never
 // listens anywhere a remote host could reach it.
 BindAddress loopbackAddress(const std::string& text, std::uint16_t port) {
-  BindAddress result;
+  const auto notLoopback = [&text] {
+    return std::invalid_argument(text + " is not a loopback address");
+  };
   in_addr four{};
-  in6_addr six{};
   if (inet_pton(AF_INET, text.c_str(), &four) == 1) {
-    if ((ntohl(four.s_addr) >> 24U) != 127U) {
-      throw std::invalid_argument(text + " is not a loopback address");
-    }
+    if ((ntohl(four.s_addr) >> 24U) != 127U) throw notLoopback();
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr = four;
-    std::memcpy(&result.address, &address, sizeof address);
-    result.length = sizeof address;
-    return result;
+    return stored(address);
   }
+  in6_addr six{};
   if (inet_pton(AF_INET6, text.c_str(), &six) == 1) {
-    if (IN6_IS_ADDR_LOOPBACK(&six) == 0) {
-      throw std::invalid_argument(text + " is not a loopback address");
-    }
+    if (IN6_IS_ADDR_LOOPBACK(&six) == 0) throw notLoopback();
     sockaddr_in6 address{};
     address.sin6_family = AF_INET6;
     address.sin6_port = htons(port);
     address.sin6_addr = six;
-    std::memcpy(&result.address, &address, sizeof address);
-    result.length = sizeof address;
-    return result;
+    return stored(address);
   }
   throw std::invalid_argument("'" + text +
                               "' is not a numeric loopback address (127.0.0.1 or ::1)");
