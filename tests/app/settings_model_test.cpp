@@ -20,6 +20,7 @@
 #include "agent/simulator_agent.h"
 #include "app/login_item.h"
 #include "snmp/snmp_error.h"
+#include "tests/support/quoted_text.h"
 #include "tests/support/test_main_queue.h"
 #include "traffic/memory_defaults_store.h"
 #include "traffic/router_traffic_config.h"
@@ -132,6 +133,11 @@ struct PortCase {
   std::optional<std::uint16_t> port;
 };
 
+// The case as its test name shows it.
+void PrintTo(const PortCase& c, std::ostream* out) {
+  test::printQuoted(c.text, out);
+}
+
 class SettingsModelPortTest : public SettingsModelTest,
                               public ::testing::WithParamInterface<PortCase> {};
 
@@ -177,6 +183,11 @@ struct HostCase {
   const char* text;
   std::optional<std::string> host;
 };
+
+// The case as its test name shows it.
+void PrintTo(const HostCase& c, std::ostream* out) {
+  test::printQuoted(c.text, out);
+}
 
 class SettingsModelHostTest : public SettingsModelTest,
                               public ::testing::WithParamInterface<HostCase> {};
@@ -569,6 +580,11 @@ struct SpeedCase {
   const char* text;
   std::int64_t value;
 };
+
+// The case as its test name shows it.
+void PrintTo(const SpeedCase& c, std::ostream* out) {
+  test::printQuoted(c.text, out);
+}
 
 class SettingsModelSpeedTest : public ::testing::TestWithParam<SpeedCase> {};
 

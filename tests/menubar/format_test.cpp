@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <iomanip>
 #include <limits>
 
 namespace pulsewell {
@@ -25,6 +26,19 @@ struct RateCase {
   bool inBits;
   std::string expected;  // English
 };
+
+// A rate as a test name shows it: exact for the values used here, without a long tail.
+void printRate(double bytesPerSec, bool inBits, std::ostream* out) {
+  *out << std::setprecision(10) << bytesPerSec << (inBits ? " B/s in bits" : " B/s");
+}
+
+void PrintTo(const RateCase& c, std::ostream* out) {
+  if (c.bytesPerSec) {
+    printRate(*c.bytesPerSec, c.inBits, out);
+  } else {
+    *out << (c.inBits ? "none in bits" : "none");
+  }
+}
 
 class RateTest : public testing::TestWithParam<RateCase> {};
 
@@ -55,6 +69,11 @@ struct AmountCase {
   std::uint64_t bytes;
   std::string expected;
 };
+
+// The case as its test name shows it.
+void PrintTo(const AmountCase& c, std::ostream* out) {
+  *out << c.bytes << " B";
+}
 
 class AmountTest : public testing::TestWithParam<AmountCase> {};
 
@@ -87,6 +106,10 @@ struct RoundedCase {
   bool inBits;
   double expected;
 };
+
+void PrintTo(const RoundedCase& c, std::ostream* out) {
+  printRate(c.bytesPerSec, c.inBits, out);
+}
 
 class RoundedTest : public testing::TestWithParam<RoundedCase> {};
 

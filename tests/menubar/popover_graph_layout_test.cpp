@@ -36,6 +36,11 @@ struct NoAreaCase {
   double peak;
 };
 
+// The case as its test name shows it.
+void PrintTo(const NoAreaCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class PopoverGraphNoArea : public ::testing::TestWithParam<NoAreaCase> {};
 
 TEST_P(PopoverGraphNoArea, DrawsNothingForThatDirection) {
@@ -108,6 +113,11 @@ struct OffsetCase {
   double sample;
   double expectedOffset;
 };
+
+// The case as its test name shows it.
+void PrintTo(const OffsetCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class PopoverGraphOffset : public ::testing::TestWithParam<OffsetCase> {};
 

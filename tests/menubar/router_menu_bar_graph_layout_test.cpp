@@ -6,6 +6,8 @@
 #include <limits>
 #include <numeric>
 
+#include "tests/support/quoted_text.h"
+
 namespace pulsewell {
 namespace {
 
@@ -17,6 +19,11 @@ struct LineCase {
   std::string text;
   std::vector<LineRun> expected;
 };
+
+// The case as its test name shows it.
+void PrintTo(const LineCase& c, std::ostream* out) {
+  test::printQuoted(c.text, out);
+}
 
 class LineTest : public testing::TestWithParam<LineCase> {};
 
@@ -104,6 +111,11 @@ struct MidLineCase {
   bool behind;
   double midLineY;
 };
+
+// The case as its test name shows it.
+void PrintTo(const MidLineCase& c, std::ostream* out) {
+  *out << "height " << c.height << (c.behind ? ", behind" : ", beside");
+}
 
 class MidLineTest : public testing::TestWithParam<MidLineCase> {};
 

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/quoted_text.h"
+
 namespace pulsewell {
 namespace {
 
@@ -25,6 +27,16 @@ struct PreferenceCase {
   Languages languages;
   bool german;
 };
+
+// The case as its test name shows it.
+void PrintTo(const PreferenceCase& c, std::ostream* out) {
+  *out << '{';
+  for (std::size_t i = 0; i < c.languages.size(); ++i) {
+    *out << (i == 0 ? "" : ", ");
+    test::printQuoted(c.languages[i], out);
+  }
+  *out << '}';
+}
 
 class PrefersGermanTest : public testing::TestWithParam<PreferenceCase> {};
 
@@ -45,6 +57,11 @@ struct EnvironmentCase {
   std::map<std::string, std::string> variables;
   Languages expected;
 };
+
+// The case as its test name shows it.
+void PrintTo(const EnvironmentCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class PreferredLanguagesTest : public testing::TestWithParam<EnvironmentCase> {};
 
@@ -92,6 +109,11 @@ struct TextCase {
   std::string german;
 };
 
+// The case as its test name shows it.
+void PrintTo(const TextCase& c, std::ostream* out) {
+  *out << c.english;
+}
+
 class FixedTextTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(FixedTextTest, HasBothWordings) {
@@ -112,6 +134,11 @@ struct StatusCase {
   std::string english;
   std::string german;
 };
+
+// The case as its test name shows it.
+void PrintTo(const StatusCase& c, std::ostream* out) {
+  *out << c.english;
+}
 
 class StatusTextTest : public testing::TestWithParam<StatusCase> {};
 

@@ -160,6 +160,11 @@ struct CommunityCase {
   Bytes head;  // message header, version and community header, before the community bytes
 };
 
+// The case as its test name shows it.
+void PrintTo(const CommunityCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class CodecEncodeCommunity : public testing::TestWithParam<CommunityCase> {};
 
 TEST_P(CodecEncodeCommunity, LengthFormsShiftTheFollowingBytes) {
@@ -582,6 +587,11 @@ struct ResponseCase {
   std::optional<Response> expected;
 };
 
+// The case as its test name shows it.
+void PrintTo(const ResponseCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class CodecDecodeResponse : public testing::TestWithParam<ResponseCase> {};
 
 TEST_P(CodecDecodeResponse, Decodes) {
@@ -782,6 +792,11 @@ struct ValueCase {
   Bytes element;
   std::optional<SNMPValue> value;  // none: the whole reply is refused
 };
+
+// The case as its test name shows it.
+void PrintTo(const ValueCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class CodecDecodeValue : public testing::TestWithParam<ValueCase> {};
 

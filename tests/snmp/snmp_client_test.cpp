@@ -172,6 +172,11 @@ struct FailureCase {
   std::size_t attempts;
 };
 
+// The case as its test name shows it.
+void PrintTo(const FailureCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class SNMPClientFailure : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(SNMPClientFailure, EndsWithTheExpectedErrorAfterTheExpectedAttempts) {
@@ -342,6 +347,11 @@ struct DisorderCase {
   std::string name;
   std::vector<std::vector<SNMPVarBind>> batches;
 };
+
+// The case as its test name shows it.
+void PrintTo(const DisorderCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class SNMPClientWalkDisorder : public ::testing::TestWithParam<DisorderCase> {};
 

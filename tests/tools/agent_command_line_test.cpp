@@ -49,6 +49,11 @@ struct BadCase {
   std::string error;
 };
 
+// The case as its test name shows it.
+void PrintTo(const BadCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class AgentCommandLineErrorTest : public testing::TestWithParam<BadCase> {};
 
 TEST_P(AgentCommandLineErrorTest, SaysWhatIsWrong) {

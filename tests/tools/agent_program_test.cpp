@@ -148,6 +148,11 @@ struct RefusalCase {
   int status;
 };
 
+// The case as its test name shows it.
+void PrintTo(const RefusalCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class AgentProgramRefusalTest : public testing::TestWithParam<RefusalCase> {};
 
 TEST_P(AgentProgramRefusalTest, ExitsWithoutListening) {

@@ -78,6 +78,11 @@ struct RefusedCase {
   Bytes datagram;
 };
 
+// The case as its test name shows it.
+void PrintTo(const RefusedCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class RefusedRequestTest : public testing::TestWithParam<RefusedCase> {};
 
 TEST_P(RefusedRequestTest, IsNotARequest) {
@@ -228,6 +233,11 @@ struct BulkCountCase {
   std::size_t oids;
   std::size_t expected;
 };
+
+// The case as its test name shows it.
+void PrintTo(const BulkCountCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class GetBulkCountTest : public testing::TestWithParam<BulkCountCase> {};
 

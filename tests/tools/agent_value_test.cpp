@@ -14,6 +14,11 @@ struct EncodingCase {
   Bytes wire;
 };
 
+// The case as its test name shows it.
+void PrintTo(const EncodingCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class AgentValueEncodingTest : public testing::TestWithParam<EncodingCase> {};
 
 TEST_P(AgentValueEncodingTest, EncodesTheCompleteElement) {

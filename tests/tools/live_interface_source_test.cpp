@@ -45,6 +45,11 @@ struct BadLineCase {
   std::string line;
 };
 
+// The case as its test name shows it.
+void PrintTo(const BadLineCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class NetDevBadLineTest : public testing::TestWithParam<BadLineCase> {};
 
 TEST_P(NetDevBadLineTest, IsSkippedAndTheNeighboursStay) {
@@ -78,6 +83,11 @@ struct StateCase {
   std::string operstate;
   std::int64_t status;
 };
+
+// The case as its test name shows it.
+void PrintTo(const StateCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class OperStatusTest : public testing::TestWithParam<StateCase> {};
 

@@ -19,6 +19,11 @@ struct GoodCase {
   AgentValue value;
 };
 
+// The case as its test name shows it.
+void PrintTo(const GoodCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class TableFileGoodLineTest : public testing::TestWithParam<GoodCase> {};
 
 TEST_P(TableFileGoodLineTest, GivesTheBinding) {
@@ -84,6 +89,11 @@ struct BadCase {
   std::string line;
   std::string message;  // a part of the error text
 };
+
+// The case as its test name shows it.
+void PrintTo(const BadCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class TableFileBadLineTest : public testing::TestWithParam<BadCase> {};
 

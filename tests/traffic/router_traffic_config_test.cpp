@@ -49,6 +49,11 @@ struct Case {
   std::optional<RouterTrafficConfig> config;
 };
 
+// The case as its test name shows it.
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class RouterTrafficConfigTest : public testing::TestWithParam<Case> {};
 
 TEST_P(RouterTrafficConfigTest, BuildsTheConfigurationOrNone) {
@@ -128,6 +133,11 @@ struct ProblemCase {
   std::optional<std::string> community;
   RouterConfigProblem problem;
 };
+
+// The case as its test name shows it.
+void PrintTo(const ProblemCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class RouterConfigProblemTest : public testing::TestWithParam<ProblemCase> {};
 

@@ -18,6 +18,11 @@ struct Case {
   RouterTrafficStatus expected;
 };
 
+// The case as its test name shows it.
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
+
 struct NotAnException {
   int code = 7;
 };

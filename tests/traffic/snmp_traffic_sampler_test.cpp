@@ -136,6 +136,11 @@ struct OperCase {
   bool isUp;
 };
 
+// The case as its test name shows it.
+void PrintTo(const OperCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class SamplerOperStatusTest : public SamplerTest, public testing::WithParamInterface<OperCase> {};
 
 TEST_P(SamplerOperStatusTest, OnlyTheIntegerOneIsUp) {

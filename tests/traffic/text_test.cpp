@@ -21,6 +21,11 @@ struct DecodeCase {
   std::u32string expected;
 };
 
+// The case as its test name shows it.
+void PrintTo(const DecodeCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class DecodeUTF8Test : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeUTF8Test, ReplacesEachMaximalIllFormedSubpart) {
@@ -78,6 +83,11 @@ struct TrimCase {
   std::string trimmed;
   bool containsWhitespace;
 };
+
+// The case as its test name shows it.
+void PrintTo(const TrimCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class TextWhitespaceTest : public testing::TestWithParam<TrimCase> {};
 

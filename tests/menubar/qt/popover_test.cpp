@@ -123,6 +123,11 @@ struct ErrorCase {
   bool privacyButton;
 };
 
+// The case as its test name shows it.
+void PrintTo(const ErrorCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class PopoverOnError : public Popover, public ::testing::WithParamInterface<ErrorCase> {};
 
 TEST_P(PopoverOnError, ShowsTheStatusInOrangeAndNoRates) {
@@ -246,6 +251,11 @@ struct PlacementCase {
   QPoint cursor;
   QPoint expected;
 };
+
+// The case as its test name shows it.
+void PrintTo(const PlacementCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class PopoverPlacement : public ::testing::TestWithParam<PlacementCase> {};
 

@@ -114,6 +114,11 @@ struct LabelCase {
   const char* label;
 };
 
+// The case as its test name shows it.
+void PrintTo(const LabelCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class StatusItemLabel : public StatusItemTest, public ::testing::WithParamInterface<LabelCase> {};
 
 TEST_P(StatusItemLabel, NamesTheStatusWhenThereAreNoRates) {
