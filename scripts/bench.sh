@@ -14,22 +14,15 @@ bin=build/release
 
 "$bin/bench/pulsewell_bench" --benchmark_min_time=0.5
 
-work=$(mktemp -d)
-agent_pid=
-cleanup() {
-  [ -n "$agent_pid" ] && kill "$agent_pid" 2>/dev/null && wait "$agent_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-"$bin/tools/pulsewell-agent" --live --port 0 --port-file "$work/port" --community bench &
-agent_pid=$!
-for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+# shellcheck source=scripts/lib/agent.sh
+. scripts/lib/agent.sh
+start_agent "$bin" bench
 
-export XDG_CONFIG_HOME=$work/config PULSEWELL_SECRET_STORE=file PULSEWELL_COMMUNITY=bench
-/usr/bin/time -f '%M %U %S %e' -o "$work/time" \
-  "$bin/src/app/pulsewell" watch --host 127.0.0.1 --port "$(cat "$work/port")" --interface lo \
+export XDG_CONFIG_HOME=$work_dir/config PULSEWELL_SECRET_STORE=file PULSEWELL_COMMUNITY=bench
+/usr/bin/time -f '%M %U %S %e' -o "$work_dir/time" \
+  "$bin/src/app/pulsewell" watch --host 127.0.0.1 --port "$agent_port" --interface lo \
   --count "$samples" --interval 0.05 >/dev/null
-read -r rss user sys wall <"$work/time"
+read -r rss user sys wall <"$work_dir/time"
 awk -v n="$samples" -v rss="$rss" -v u="$user" -v s="$sys" -v w="$wall" 'BEGIN {
   printf "pulsewell watch, %d samples in %.1f s: peak RSS %.1f MiB, CPU %.0f us per sample\n",
     n, w, rss / 1024, (u + s) * 1e6 / n }'

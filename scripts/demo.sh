@@ -11,20 +11,12 @@ cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)" --target pulsewell pulsewell-agent >/dev/null
 
 bin=build/release
-demo=$(mktemp -d)
-agent_pid=
-cleanup() {
-  [ -n "$agent_pid" ] && kill "$agent_pid" 2>/dev/null && wait "$agent_pid" 2>/dev/null
-  rm -rf "$demo"
-}
-trap cleanup EXIT
+# shellcheck source=scripts/lib/agent.sh
+. scripts/lib/agent.sh
 trap 'exit 130' INT TERM
 
 community=demo-$RANDOM$RANDOM
-"$bin/tools/pulsewell-agent" --live --port 0 --port-file "$demo/port" --community "$community" &
-agent_pid=$!
-for _ in $(seq 100); do [ -s "$demo/port" ] && break; sleep 0.05; done
-port=$(cat "$demo/port")
+start_agent "$bin" "$community"
 
 # The interface that carries the default route, else the first one that is up, else lo.
 iface=$(awk '$2 == "00000000" { print $1; exit }' /proc/net/route)
@@ -37,14 +29,14 @@ fi
 iface=${iface:-lo}
 
 # A configuration of its own, with the community in a private file instead of the keyring.
-export XDG_CONFIG_HOME=$demo/config
+export XDG_CONFIG_HOME=$work_dir/config
 export PULSEWELL_SECRET_STORE=file
 mkdir -p -m 700 "$XDG_CONFIG_HOME/pulsewell"
-printf '{"routerHost": "127.0.0.1", "routerPort": %s, "routerInterface": "%s"}\n' "$port" "$iface" \
-  >"$XDG_CONFIG_HOME/pulsewell/settings.json"
+printf '{"routerHost": "127.0.0.1", "routerPort": %s, "routerInterface": "%s"}\n' \
+  "$agent_port" "$iface" >"$XDG_CONFIG_HOME/pulsewell/settings.json"
 (umask 077 && printf '%s' "$community" >"$XDG_CONFIG_HOME/pulsewell/community")
 
-echo "Simulator agent on 127.0.0.1:$port, watching $iface."
+echo "Simulator agent on 127.0.0.1:$agent_port, watching $iface."
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Pulsewell is in the panel; quit it from its menu (right click)."
   "$bin/src/app/pulsewell"
