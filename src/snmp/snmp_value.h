@@ -24,7 +24,9 @@ class SNMPValue {
   static SNMPValue integer(std::int64_t value) { return SNMPValue{value}; }
   static SNMPValue unsignedInteger(std::uint64_t value) { return SNMPValue{value}; }
   static SNMPValue bytes(Bytes value) { return SNMPValue{std::move(value)}; }
-  static SNMPValue bytes(std::string_view text) { return SNMPValue{Bytes(text.begin(), text.end())}; }
+  static SNMPValue bytes(std::string_view text) {
+    return SNMPValue{Bytes(text.begin(), text.end())};
+  }
   static SNMPValue oid(OID value) { return SNMPValue{std::move(value)}; }
   static SNMPValue null() { return SNMPValue{Null{}}; }
   static SNMPValue missing() { return SNMPValue{Missing{}}; }

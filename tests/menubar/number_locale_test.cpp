@@ -11,7 +11,9 @@
 #if __has_feature(address_sanitizer)
 // glibc keeps the LOCPATH search list that newlocale builds for the rest of the process;
 // LeakSanitizer would report that cache as a leak of every test that sets LOCPATH.
-extern "C" const char* __lsan_default_suppressions() { return "leak:argz_add_sep\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:argz_add_sep\n";
+}
 #endif
 #endif
 

@@ -110,6 +110,7 @@ std::string terminalUsage() {
          "Commands:\n"
          "  watch          Show the live rates of the configured interface\n"
          "  interfaces     List the device's interfaces (\u25cf up, \u25cb down)\n"
+         "  --status       Show what the running panel entry shows\n"
          "  --help         Show this help\n"
          "  --version      Show the version\n"
          "\n"
