@@ -7,10 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target pulsewell pulsewell-agent >/dev/null
+# The debug build is the one the tests use too, so the two quick-start commands share it.
+cmake --preset debug >/dev/null
+cmake --build --preset debug -j "$(nproc)" --target pulsewell pulsewell-agent >/dev/null
 
-bin=build/release
+bin=build/debug
 # shellcheck source=scripts/lib/agent.sh
 . scripts/lib/agent.sh
 trap 'exit 130' INT TERM

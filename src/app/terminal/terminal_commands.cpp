@@ -32,11 +32,10 @@ void printError(const std::string& message) {
 
 // The community for scripts comes from the environment; otherwise from the keyring.
 std::optional<std::string> community() {
-  if (const char* fromEnvironment = std::getenv(
-          "PULSEWELL_COMMUNITY");  // NOLINT(concurrency-mt-unsafe): read before any thread starts
-      fromEnvironment != nullptr && *fromEnvironment != '\0') {
-    return std::string(fromEnvironment);
-  }
+  // Read before any thread starts.
+  const char* fromEnvironment =
+      std::getenv("PULSEWELL_COMMUNITY");  // NOLINT(concurrency-mt-unsafe)
+  if (fromEnvironment != nullptr && *fromEnvironment != '\0') return std::string(fromEnvironment);
   return makeSystemSecretStore()->read(applicationIdentifier);
 }
 
