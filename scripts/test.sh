@@ -36,6 +36,11 @@ if ! $quick; then
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_suite tsan
   echo "== lint"
   if scripts/lint.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+  echo "== package"
+  # Installing into the system is for CI's throwaway machine; elsewhere the contents are checked.
+  package_args=()
+  [ "${CI:-}" = true ] && [ "$(id -u)" -eq 0 ] && package_args=(--install-check)
+  if scripts/package.sh "${package_args[@]}"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
   echo "== fuzz"
   if scripts/fuzz.sh "${PULSEWELL_FUZZ_SECONDS:-60}"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 fi
