@@ -110,7 +110,8 @@ TEST_F(SnmpdIntegrationTest, SimulatorCountersAreNotBehindSnmpds) {
   simulated.host = "127.0.0.1";
   simulated.port = simulator.port();
   simulated.community = "public";
-  const auto after = simulated.get({at(ifHCInOctets, index)}).at(0).value.asUnsigned();
+  const auto simulatedReply = simulated.get({at(ifHCInOctets, index)});
+  const auto* after = simulatedReply.at(0).value.asUnsigned();
   ASSERT_NE(after, nullptr);
   // Both read the kernel's byte count of lo, the simulator later; the exchanges in between
   // only add to it.
