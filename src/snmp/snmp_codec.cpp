@@ -5,25 +5,11 @@
 #include <limits>
 #include <stdexcept>
 
+#include "snmp/ber_tags.h"
+
 namespace pulsewell::SNMPCodec {
 
 namespace {
-
-constexpr std::uint8_t tagInteger = 0x02;
-constexpr std::uint8_t tagOctetString = 0x04;
-constexpr std::uint8_t tagNull = 0x05;
-constexpr std::uint8_t tagObjectIdentifier = 0x06;
-constexpr std::uint8_t tagSequence = 0x30;
-constexpr std::uint8_t tagCounter32 = 0x41;
-constexpr std::uint8_t tagGauge32 = 0x42;
-constexpr std::uint8_t tagTimeTicks = 0x43;
-constexpr std::uint8_t tagCounter64 = 0x46;
-constexpr std::uint8_t tagNoSuchObject = 0x80;
-constexpr std::uint8_t tagNoSuchInstance = 0x81;
-constexpr std::uint8_t tagEndOfMibView = 0x82;
-constexpr std::uint8_t tagGetRequest = 0xA0;
-constexpr std::uint8_t tagResponse = 0xA2;
-constexpr std::uint8_t tagGetBulkRequest = 0xA5;
 
 // The version field's value for SNMP v2c.
 constexpr std::int64_t versionTwoC = 1;
@@ -56,7 +42,7 @@ void append(Bytes& out, ByteView bytes) {
 }
 
 Bytes nullValue() {
-  return {tagNull, 0x00};
+  return {BERTag::null, 0x00};
 }
 
 // The two's complement body of 1 to 8 bytes as a signed value.
@@ -116,7 +102,7 @@ Bytes integer(std::int64_t value) {
     if (!redundantZero && !redundantOnes) break;
     ++start;
   }
-  return tlv(tagInteger, ByteView(full).subspan(start));
+  return tlv(BERTag::integer, ByteView(full).subspan(start));
 }
 
 Bytes oidBytes(const OID& oid) {
@@ -136,22 +122,22 @@ Bytes encode(Request kind, std::int32_t id, std::string_view community,
              const std::vector<OID>& oids) {
   Bytes bindings;
   for (const OID& oid : oids) {
-    Bytes bind = tlv(tagObjectIdentifier, oidBytes(oid));
+    Bytes bind = tlv(BERTag::objectIdentifier, oidBytes(oid));
     append(bind, nullValue());
-    append(bindings, tlv(tagSequence, bind));
+    append(bindings, tlv(BERTag::sequence, bind));
   }
 
   const bool bulk = kind == Request::getBulk;
   Bytes pdu = integer(id);
   append(pdu, integer(0));  // error-status, or non-repeaters for GetBulk
   append(pdu, integer(bulk ? bulkMaxRepetitions : 0));  // error-index, or max-repetitions
-  append(pdu, tlv(tagSequence, bindings));
+  append(pdu, tlv(BERTag::sequence, bindings));
 
   Bytes message = integer(versionTwoC);
   const auto* text = reinterpret_cast<const std::uint8_t*>(community.data());
-  append(message, tlv(tagOctetString, ByteView(text, community.size())));
-  append(message, tlv(bulk ? tagGetBulkRequest : tagGetRequest, pdu));
-  return tlv(tagSequence, message);
+  append(message, tlv(BERTag::octetString, ByteView(text, community.size())));
+  append(message, tlv(bulk ? BERTag::getBulkRequest : BERTag::getRequest, pdu));
+  return tlv(BERTag::sequence, message);
 }
 
 std::optional<Element> Reader::next() {
@@ -184,7 +170,7 @@ std::optional<std::int64_t> Reader::integerValue() {
   const ByteView before = rest_;
   const std::optional<Element> element = next();
   std::optional<std::int64_t> value;
-  if (element && element->tag == tagInteger) value = integerFromBody(element->body);
+  if (element && element->tag == BERTag::integer) value = integerFromBody(element->body);
   if (!value) rest_ = before;
   return value;
 }
@@ -225,23 +211,23 @@ std::optional<std::uint64_t> decodeUnsigned(ByteView body) {
 
 std::optional<SNMPValue> decodeValue(std::uint8_t tag, ByteView body) {
   switch (tag) {
-    case tagInteger:
+    case BERTag::integer:
       if (const auto value = integerFromBody(body)) return SNMPValue::integer(*value);
       return std::nullopt;
-    case tagNull:
+    case BERTag::null:
       return SNMPValue::null();
-    case tagObjectIdentifier:
+    case BERTag::objectIdentifier:
       if (auto oid = decodeOID(body)) return SNMPValue::oid(std::move(*oid));
       return std::nullopt;
-    case tagCounter32:
-    case tagGauge32:
-    case tagTimeTicks:
-    case tagCounter64:
+    case BERTag::counter32:
+    case BERTag::gauge32:
+    case BERTag::timeTicks:
+    case BERTag::counter64:
       if (const auto value = decodeUnsigned(body)) return SNMPValue::unsignedInteger(*value);
       return std::nullopt;
-    case tagNoSuchObject:
-    case tagNoSuchInstance:
-    case tagEndOfMibView:
+    case BERTag::noSuchObject:
+    case BERTag::noSuchInstance:
+    case BERTag::endOfMibView:
       return SNMPValue::missing();
     default:
       return SNMPValue::bytes(Bytes(body.begin(), body.end()));
@@ -253,7 +239,7 @@ namespace {
 std::optional<SNMPVarBind> decodeVarBind(ByteView body) {
   Reader reader(body);
   const auto name = reader.next();
-  if (!name || name->tag != tagObjectIdentifier) return std::nullopt;
+  if (!name || name->tag != BERTag::objectIdentifier) return std::nullopt;
   auto oid = decodeOID(name->body);
   if (!oid) return std::nullopt;
   const auto element = reader.next();
@@ -274,7 +260,7 @@ std::optional<Response> decodePDU(ByteView body) {
   const auto errorStatus = reader.integerValue();
   if (!errorStatus || !reader.integerValue()) return std::nullopt;  // error-index is unused
   const auto list = reader.next();
-  if (!list || list->tag != tagSequence) return std::nullopt;
+  if (!list || list->tag != BERTag::sequence) return std::nullopt;
 
   Response response;
   response.id = static_cast<std::int32_t>(*id);
@@ -282,7 +268,7 @@ std::optional<Response> decodePDU(ByteView body) {
   Reader bindings(list->body);
   while (!bindings.atEnd()) {
     const auto element = bindings.next();
-    if (!element || element->tag != tagSequence) return std::nullopt;
+    if (!element || element->tag != BERTag::sequence) return std::nullopt;
     auto bind = decodeVarBind(element->body);
     if (!bind) return std::nullopt;
     response.varBinds.push_back(std::move(*bind));
@@ -295,15 +281,15 @@ std::optional<Response> decodePDU(ByteView body) {
 std::optional<Response> decodeResponse(ByteView datagram) {
   Reader outer(datagram);
   const auto message = outer.next();  // bytes after the message are ignored
-  if (!message || message->tag != tagSequence) return std::nullopt;
+  if (!message || message->tag != BERTag::sequence) return std::nullopt;
 
   Reader reader(message->body);
   const auto version = reader.integerValue();
   if (!version || *version != versionTwoC) return std::nullopt;
   const auto community = reader.next();
-  if (!community || community->tag != tagOctetString) return std::nullopt;
+  if (!community || community->tag != BERTag::octetString) return std::nullopt;
   const auto pdu = reader.next();
-  if (!pdu || pdu->tag != tagResponse) return std::nullopt;
+  if (!pdu || pdu->tag != BERTag::response) return std::nullopt;
   return decodePDU(pdu->body);
 }
 

@@ -82,14 +82,25 @@ TEST_F(SnmpdIntegrationTest, GetOfTheFourColumnsOfTheLoopback) {
   EXPECT_EQ(*bindings[3].value.asInteger(), 1);  // the loopback is up
 }
 
-TEST_F(SnmpdIntegrationTest, SimulatorLiveTableListsWhatSnmpdLists) {
-  SimulatorAgent simulator;
+// The simulator serving this machine's own interfaces, beside snmpd.
+struct LiveSimulator {
+  LiveSimulator() {
+    agent.setSource([this] { return live.table(); });
+  }
+  SNMPClient client() const {
+    SNMPClient simulated;
+    simulated.host = "127.0.0.1";
+    simulated.port = agent.port();
+    simulated.community = agent.community();
+    return simulated;
+  }
   const LiveInterfaceSource live;
-  simulator.setSource([&live] { return live.table(); });
-  SNMPClient simulated;
-  simulated.host = "127.0.0.1";
-  simulated.port = simulator.port();
-  simulated.community = "public";
+  SimulatorAgent agent;
+};
+
+TEST_F(SnmpdIntegrationTest, SimulatorLiveTableListsWhatSnmpdLists) {
+  const LiveSimulator simulator;
+  const SNMPClient simulated = simulator.client();
 
   EXPECT_EQ(names(simulated), names(client()));
   EXPECT_EQ(states(simulated), states(client()));
@@ -103,13 +114,8 @@ TEST_F(SnmpdIntegrationTest, SimulatorCountersAreNotBehindSnmpds) {
   ASSERT_NE(before, nullptr);
   const std::uint64_t snmpdCount = *before;
 
-  SimulatorAgent simulator;
-  const LiveInterfaceSource live;
-  simulator.setSource([&live] { return live.table(); });
-  SNMPClient simulated;
-  simulated.host = "127.0.0.1";
-  simulated.port = simulator.port();
-  simulated.community = "public";
+  const LiveSimulator simulator;
+  const SNMPClient simulated = simulator.client();
   const auto simulatedReply = simulated.get({at(ifHCInOctets, index)});
   const auto* after = simulatedReply.at(0).value.asUnsigned();
   ASSERT_NE(after, nullptr);

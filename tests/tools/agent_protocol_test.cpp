@@ -8,6 +8,7 @@
 
 #include "agent/agent_value.h"
 #include "agent/if_mib.h"
+#include "snmp/ber_tags.h"
 #include "snmp/snmp_codec.h"
 #include "tests/tools/agent_test_support.h"
 
@@ -66,7 +67,7 @@ TEST(AgentProtocolTest, DecodesAHandWrittenGetRequest) {
   const auto request = AgentProtocol::decodeRequest(handWrittenGet);
   ASSERT_TRUE(request.has_value());
   EXPECT_EQ(request->community, "public");
-  EXPECT_EQ(request->pdu, AgentProtocol::tagGetRequest);
+  EXPECT_EQ(request->pdu, BERTag::getRequest);
   EXPECT_EQ(request->id, 1);
   ASSERT_EQ(request->bindings.size(), 1U);
   EXPECT_EQ(request->bindings[0].oid, instance(IfMib::ifName(), 5));
@@ -156,9 +157,8 @@ TEST(AgentProtocolTest, GetAnswersEachObjectOrNoSuchInstance) {
   table.set(instance(IfMib::ifHCInOctets(), 5), AgentValue::counter64(99));
 
   const auto reply = AgentProtocol::answer(
-      requestFor(AgentProtocol::tagGetRequest,
-                 {instance(IfMib::ifHCInOctets(), 5), instance(IfMib::ifName(), 6),
-                  instance(IfMib::ifName(), 5)}),
+      requestFor(BERTag::getRequest, {instance(IfMib::ifHCInOctets(), 5),
+                                      instance(IfMib::ifName(), 6), instance(IfMib::ifName(), 5)}),
       table);
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(reply->id, 77);
@@ -172,10 +172,9 @@ TEST(AgentProtocolTest, GetAnswersEachObjectOrNoSuchInstance) {
 
 TEST(AgentProtocolTest, GetNextGivesTheSuccessorOrEndOfMibView) {
   const AgentTable table = namesAndStatus(2);
-  const auto reply =
-      AgentProtocol::answer(requestFor(AgentProtocol::tagGetNextRequest,
-                                       {IfMib::ifName(), instance(IfMib::ifName(), 2), {1, 3}}),
-                            table);
+  const auto reply = AgentProtocol::answer(
+      requestFor(BERTag::getNextRequest, {IfMib::ifName(), instance(IfMib::ifName(), 2), {1, 3}}),
+      table);
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(
       reply->bindings,
@@ -188,7 +187,7 @@ TEST(AgentProtocolTest, GetNextGivesTheSuccessorOrEndOfMibView) {
 TEST(AgentProtocolTest, GetBulkInterleavesRepeatersAfterNonRepeaters) {
   const AgentTable table = namesAndStatus(3);
   const auto reply = AgentProtocol::answer(
-      requestFor(AgentProtocol::tagGetBulkRequest, {{1, 3}, IfMib::ifOperStatus(), IfMib::ifName()},
+      requestFor(BERTag::getBulkRequest, {{1, 3}, IfMib::ifOperStatus(), IfMib::ifName()},
                  /*nonRepeaters=*/1,
                  /*maxRepetitions=*/2),
       table);
@@ -204,7 +203,7 @@ TEST(AgentProtocolTest, GetBulkInterleavesRepeatersAfterNonRepeaters) {
 
 TEST(AgentProtocolTest, GetBulkStopsAfterTheRowThatEndedEveryColumn) {
   const auto reply = AgentProtocol::answer(
-      requestFor(AgentProtocol::tagGetBulkRequest, {IfMib::ifName()}, 0, 20), namesAndStatus(3));
+      requestFor(BERTag::getBulkRequest, {IfMib::ifName()}, 0, 20), namesAndStatus(3));
   ASSERT_TRUE(reply.has_value());
   ASSERT_EQ(reply->bindings.size(), 4U);
   EXPECT_EQ(reply->bindings[3], binding(instance(IfMib::ifName(), 3), AgentValue::endOfMibView()));
@@ -212,7 +211,7 @@ TEST(AgentProtocolTest, GetBulkStopsAfterTheRowThatEndedEveryColumn) {
 
 TEST(AgentProtocolTest, GetBulkKeepsRepeatingAColumnThatEndedWhileAnotherGoesOn) {
   const auto reply = AgentProtocol::answer(
-      requestFor(AgentProtocol::tagGetBulkRequest,
+      requestFor(BERTag::getBulkRequest,
                  {instance(IfMib::ifName(), 2), instance(IfMib::ifOperStatus(), 1)}, 0, 3),
       namesAndStatus(2));
   ASSERT_TRUE(reply.has_value());
@@ -245,7 +244,7 @@ TEST_P(GetBulkCountTest, AnswersThisManyBindings) {
   const BulkCountCase& c = GetParam();
   const std::vector<OID> oids(c.oids, OID{1, 3});
   const auto reply = AgentProtocol::answer(
-      requestFor(AgentProtocol::tagGetBulkRequest, oids, c.nonRepeaters, c.maxRepetitions),
+      requestFor(BERTag::getBulkRequest, oids, c.nonRepeaters, c.maxRepetitions),
       namesAndStatus(200));
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(reply->bindings.size(), c.expected);
@@ -266,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(AgentProtocolTest, ForcedBindingsOverrideMaxRepetitionsAndTheCap) {
   const AgentTable table = namesAndStatus(200);
-  const Request request = requestFor(AgentProtocol::tagGetBulkRequest, {IfMib::ifName()}, 0, 20);
+  const Request request = requestFor(BERTag::getBulkRequest, {IfMib::ifName()}, 0, 20);
   EXPECT_EQ(AgentProtocol::answer(request, table, 25)->bindings.size(), 25U);
   EXPECT_EQ(AgentProtocol::answer(request, table, 150)->bindings.size(), 150U);
   EXPECT_EQ(AgentProtocol::answer(request, table, 3)->bindings.size(), 3U);
@@ -277,7 +276,7 @@ TEST(AgentProtocolTest, GetBulkIsCutToFitOneDatagram) {
   for (std::uint32_t i = 1; i <= 60; ++i) {
     table.set(instance(IfMib::ifDescr(), i), AgentValue::octetString(std::string(2000, 'x')));
   }
-  const Request request = requestFor(AgentProtocol::tagGetBulkRequest, {IfMib::ifDescr()}, 0, 60);
+  const Request request = requestFor(BERTag::getBulkRequest, {IfMib::ifDescr()}, 0, 60);
   const auto reply = AgentProtocol::answer(request, table);
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(reply->errorStatus, 0);
@@ -294,7 +293,7 @@ TEST(AgentProtocolTest, GetTooLargeForOneDatagramIsTooBig) {
     table.set(instance(IfMib::ifDescr(), i), AgentValue::octetString(std::string(2000, 'x')));
     oids.push_back(instance(IfMib::ifDescr(), i));
   }
-  const auto reply = AgentProtocol::answer(requestFor(AgentProtocol::tagGetRequest, oids), table);
+  const auto reply = AgentProtocol::answer(requestFor(BERTag::getRequest, oids), table);
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(reply->errorStatus, AgentProtocol::errorTooBig);
   EXPECT_EQ(reply->errorIndex, 0);
@@ -302,7 +301,7 @@ TEST(AgentProtocolTest, GetTooLargeForOneDatagramIsTooBig) {
 }
 
 TEST(AgentProtocolTest, SetIsRefusedAsNotWritableWithTheBindingsEchoed) {
-  Request request = requestFor(AgentProtocol::tagSetRequest, {instance(IfMib::ifName(), 1)});
+  Request request = requestFor(BERTag::setRequest, {instance(IfMib::ifName(), 1)});
   request.bindings[0].value = AgentValue::octetString("hacked").encode();
   AgentTable table = namesAndStatus(1);
 

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "snmp/ber_tags.h"
+
 namespace pulsewell {
 namespace {
 
@@ -67,7 +69,7 @@ TEST(AgentValueTest, FromDecodedValuePicksTheUsualWireType) {
 
 TEST(AgentValueTest, KeepsTheDecodedValueBesideTheTag) {
   const AgentValue counter = AgentValue::counter32(9);
-  EXPECT_EQ(counter.tag(), AgentValue::tagCounter32);
+  EXPECT_EQ(counter.tag(), BERTag::counter32);
   EXPECT_EQ(counter.value(), SNMPValue::unsignedInteger(9));
   EXPECT_NE(counter, AgentValue::counter64(9));
 }

@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <limits>
 
+#include "snmp/ber_tags.h"
 #include "snmp/snmp_codec.h"
 
 namespace pulsewell::AgentProtocol {
 
 namespace {
-
-constexpr std::uint8_t tagOctetString = 0x04;
-constexpr std::uint8_t tagObjectIdentifier = 0x06;
-constexpr std::uint8_t tagSequence = 0x30;
 constexpr std::int64_t versionTwoC = 1;
 // How much the three enclosing lengths (bindings list, PDU, message) can grow once
 // content is added: from one byte to at most five each.
@@ -22,9 +19,9 @@ void append(Bytes& out, ByteView bytes) {
 }
 
 Bytes bindingElement(const Binding& binding) {
-  Bytes content = SNMPCodec::tlv(tagObjectIdentifier, SNMPCodec::oidBytes(binding.oid));
+  Bytes content = SNMPCodec::tlv(BERTag::objectIdentifier, SNMPCodec::oidBytes(binding.oid));
   append(content, binding.value);
-  return SNMPCodec::tlv(tagSequence, content);
+  return SNMPCodec::tlv(BERTag::sequence, content);
 }
 
 std::size_t bindingSize(const Binding& binding) {
@@ -50,7 +47,7 @@ Binding successor(const AgentTable& table, const OID& oid) {
 }
 
 bool isEndOfMibView(const Binding& binding) {
-  return !binding.value.empty() && binding.value.front() == AgentValue::tagEndOfMibView;
+  return !binding.value.empty() && binding.value.front() == BERTag::endOfMibView;
 }
 
 std::size_t clampCount(std::int64_t value, std::size_t limit) {
@@ -111,13 +108,13 @@ std::size_t totalSize(const std::vector<Binding>& bindings) {
 std::optional<Request> decodeRequest(ByteView datagram) {
   SNMPCodec::Reader outer(datagram);
   const auto message = outer.next();
-  if (!message || message->tag != tagSequence) return std::nullopt;
+  if (!message || message->tag != BERTag::sequence) return std::nullopt;
 
   SNMPCodec::Reader fields(message->body);
   const auto version = fields.integerValue();
   if (!version || *version != versionTwoC) return std::nullopt;
   const auto community = fields.next();
-  if (!community || community->tag != tagOctetString) return std::nullopt;
+  if (!community || community->tag != BERTag::octetString) return std::nullopt;
   const auto pdu = fields.next();
   if (!pdu) return std::nullopt;
 
@@ -135,17 +132,17 @@ std::optional<Request> decodeRequest(ByteView datagram) {
   const auto second = inner.integerValue();
   const auto third = inner.integerValue();
   const auto list = inner.next();
-  if (!second || !third || !list || list->tag != tagSequence) return std::nullopt;
+  if (!second || !third || !list || list->tag != BERTag::sequence) return std::nullopt;
   request.nonRepeaters = *second;
   request.maxRepetitions = *third;
 
   SNMPCodec::Reader bindings(list->body);
   while (!bindings.atEnd()) {
     const auto element = bindings.next();
-    if (!element || element->tag != tagSequence) return std::nullopt;
+    if (!element || element->tag != BERTag::sequence) return std::nullopt;
     SNMPCodec::Reader parts(element->body);
     const auto name = parts.next();
-    if (!name || name->tag != tagObjectIdentifier) return std::nullopt;
+    if (!name || name->tag != BERTag::objectIdentifier) return std::nullopt;
     auto oid = SNMPCodec::decodeOID(name->body);
     const auto value = parts.next();
     if (!oid || !value) return std::nullopt;
@@ -160,23 +157,23 @@ std::optional<Reply> answer(const Request& request, const AgentTable& table,
   const Reply tooBig{.id = request.id, .errorStatus = errorTooBig};
   Reply reply{.id = request.id};
   switch (request.pdu) {
-    case tagGetRequest:
+    case BERTag::getRequest:
       for (const Binding& binding : request.bindings) {
         reply.bindings.push_back(exact(table, binding.oid));
       }
       break;
-    case tagGetNextRequest:
+    case BERTag::getNextRequest:
       for (const Binding& binding : request.bindings) {
         reply.bindings.push_back(successor(table, binding.oid));
       }
       break;
-    case tagGetBulkRequest: {
+    case BERTag::getBulkRequest: {
       auto bindings = bulk(request, table, forcedBulkBindings, budget);
       if (!bindings) return tooBig;
       reply.bindings = std::move(*bindings);
       return reply;
     }
-    case tagSetRequest:
+    case BERTag::setRequest:
       // Read-only: every object exists as far as a writer is concerned, none is writable.
       reply.errorStatus = errorNotWritable;
       reply.errorIndex = request.bindings.empty() ? 0 : 1;
@@ -197,14 +194,14 @@ Bytes encodeResponse(std::string_view community, const Reply& reply) {
   Bytes pdu = SNMPCodec::integer(reply.id);
   append(pdu, SNMPCodec::integer(reply.errorStatus));
   append(pdu, SNMPCodec::integer(reply.errorIndex));
-  append(pdu, SNMPCodec::tlv(tagSequence, list));
+  append(pdu, SNMPCodec::tlv(BERTag::sequence, list));
 
   Bytes message = SNMPCodec::integer(versionTwoC);
   const ByteView communityBytes(reinterpret_cast<const std::uint8_t*>(community.data()),
                                 community.size());
-  append(message, SNMPCodec::tlv(tagOctetString, communityBytes));
-  append(message, SNMPCodec::tlv(tagResponse, pdu));
-  return SNMPCodec::tlv(tagSequence, message);
+  append(message, SNMPCodec::tlv(BERTag::octetString, communityBytes));
+  append(message, SNMPCodec::tlv(BERTag::response, pdu));
+  return SNMPCodec::tlv(BERTag::sequence, message);
 }
 
 }  // namespace pulsewell::AgentProtocol

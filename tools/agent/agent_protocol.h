@@ -8,17 +8,12 @@
 #include <vector>
 
 #include "agent/agent_table.h"
+#include "snmp/ber_tags.h"
 #include "snmp/snmp_value.h"
 
 // The simulator agent's side of SNMP v2c: reading requests and building the Response a
 // read-only agent gives (RFC 3416). Pure functions over bytes and a table.
 namespace pulsewell::AgentProtocol {
-
-constexpr std::uint8_t tagGetRequest = 0xA0;
-constexpr std::uint8_t tagGetNextRequest = 0xA1;
-constexpr std::uint8_t tagResponse = 0xA2;
-constexpr std::uint8_t tagSetRequest = 0xA3;
-constexpr std::uint8_t tagGetBulkRequest = 0xA5;
 
 constexpr std::int64_t errorTooBig = 1;
 constexpr std::int64_t errorNotWritable = 17;

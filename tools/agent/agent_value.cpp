@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "snmp/ber_tags.h"
 #include "snmp/snmp_codec.h"
 
 namespace pulsewell {
@@ -30,50 +31,50 @@ bool AgentValue::isEncodableOID(const OID& oid) {
 }
 
 AgentValue AgentValue::integer(std::int64_t value) {
-  return {tagInteger, SNMPValue::integer(value)};
+  return {BERTag::integer, SNMPValue::integer(value)};
 }
 
 AgentValue AgentValue::octetString(std::string_view text) {
-  return {tagOctetString, SNMPValue::bytes(text)};
+  return {BERTag::octetString, SNMPValue::bytes(text)};
 }
 
 AgentValue AgentValue::octetString(Bytes bytes) {
-  return {tagOctetString, SNMPValue::bytes(std::move(bytes))};
+  return {BERTag::octetString, SNMPValue::bytes(std::move(bytes))};
 }
 
 AgentValue AgentValue::objectIdentifier(OID value) {
   if (!isEncodableOID(value)) throw std::invalid_argument("the OID value cannot be encoded");
-  return {tagObjectIdentifier, SNMPValue::oid(std::move(value))};
+  return {BERTag::objectIdentifier, SNMPValue::oid(std::move(value))};
 }
 
 AgentValue AgentValue::null() {
-  return {tagNull, SNMPValue::null()};
+  return {BERTag::null, SNMPValue::null()};
 }
 
 AgentValue AgentValue::counter32(std::uint32_t value) {
-  return {tagCounter32, SNMPValue::unsignedInteger(value)};
+  return {BERTag::counter32, SNMPValue::unsignedInteger(value)};
 }
 
 AgentValue AgentValue::gauge32(std::uint32_t value) {
-  return {tagGauge32, SNMPValue::unsignedInteger(value)};
+  return {BERTag::gauge32, SNMPValue::unsignedInteger(value)};
 }
 
 AgentValue AgentValue::timeTicks(std::uint32_t value) {
-  return {tagTimeTicks, SNMPValue::unsignedInteger(value)};
+  return {BERTag::timeTicks, SNMPValue::unsignedInteger(value)};
 }
 
 AgentValue AgentValue::counter64(std::uint64_t value) {
-  return {tagCounter64, SNMPValue::unsignedInteger(value)};
+  return {BERTag::counter64, SNMPValue::unsignedInteger(value)};
 }
 
 AgentValue AgentValue::noSuchObject() {
-  return {tagNoSuchObject, SNMPValue::missing()};
+  return {BERTag::noSuchObject, SNMPValue::missing()};
 }
 AgentValue AgentValue::noSuchInstance() {
-  return {tagNoSuchInstance, SNMPValue::missing()};
+  return {BERTag::noSuchInstance, SNMPValue::missing()};
 }
 AgentValue AgentValue::endOfMibView() {
-  return {tagEndOfMibView, SNMPValue::missing()};
+  return {BERTag::endOfMibView, SNMPValue::missing()};
 }
 
 AgentValue AgentValue::from(const SNMPValue& value) {

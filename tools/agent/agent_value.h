@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "snmp/ber_tags.h"
 #include "snmp/snmp_value.h"
 
 namespace pulsewell {
@@ -12,18 +13,6 @@ namespace pulsewell {
 // are different objects to `snmpwalk`).
 class AgentValue {
  public:
-  static constexpr std::uint8_t tagInteger = 0x02;
-  static constexpr std::uint8_t tagOctetString = 0x04;
-  static constexpr std::uint8_t tagNull = 0x05;
-  static constexpr std::uint8_t tagObjectIdentifier = 0x06;
-  static constexpr std::uint8_t tagCounter32 = 0x41;
-  static constexpr std::uint8_t tagGauge32 = 0x42;
-  static constexpr std::uint8_t tagTimeTicks = 0x43;
-  static constexpr std::uint8_t tagCounter64 = 0x46;
-  static constexpr std::uint8_t tagNoSuchObject = 0x80;
-  static constexpr std::uint8_t tagNoSuchInstance = 0x81;
-  static constexpr std::uint8_t tagEndOfMibView = 0x82;
-
   static AgentValue integer(std::int64_t value);
   static AgentValue octetString(std::string_view text);
   static AgentValue octetString(Bytes bytes);

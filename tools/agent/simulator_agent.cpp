@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "agent/agent_protocol.h"
+#include "snmp/ber_tags.h"
 
 namespace pulsewell {
 
@@ -103,8 +104,8 @@ void closeIfOpen(int& fd) {
 }
 
 bool isAnswered(std::uint8_t pdu) {
-  return pdu == AgentProtocol::tagGetRequest || pdu == AgentProtocol::tagGetNextRequest ||
-         pdu == AgentProtocol::tagGetBulkRequest || pdu == AgentProtocol::tagSetRequest;
+  return pdu == BERTag::getRequest || pdu == BERTag::getNextRequest ||
+         pdu == BERTag::getBulkRequest || pdu == BERTag::setRequest;
 }
 
 std::int32_t otherId(std::int32_t id) {
