@@ -9,10 +9,13 @@ quick=false
 [ "${1:-}" = "--quick" ] && quick=true
 
 scripts/install-deps.sh
+source scripts/lib/failed-tests.sh
 
 jobs=$(nproc)
 passed=0
 failed=0
+failed_suites=()
+failed_builds=()
 
 # Builds one preset and runs its tests; counts suites, keeps going so every failure shows.
 run_suite() {
@@ -25,6 +28,20 @@ run_suite() {
     passed=$((passed + 1))
   else
     failed=$((failed + 1))
+    failed_suites+=("$preset")
+    failed_builds+=("build/$preset")
+  fi
+}
+
+# Counts a suite that is a script of its own.
+run_check() {
+  local name=$1; shift
+  echo "== $name"
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    failed_suites+=("$name")
   fi
 }
 
@@ -34,16 +51,22 @@ if ! $quick; then
   # Qt's own libraries are not built for TSan, so the TSan preset builds the core alone.
   run_suite asan -LE e2e
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_suite tsan
-  echo "== lint"
-  if scripts/lint.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
-  echo "== package"
+  run_check lint scripts/lint.sh
   # Installing into the system is for CI's throwaway machine; elsewhere the contents are checked.
   package_args=()
   [ "${CI:-}" = true ] && [ "$(id -u)" -eq 0 ] && package_args=(--install-check)
-  if scripts/package.sh "${package_args[@]}"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
-  echo "== fuzz"
-  if scripts/fuzz.sh "${PULSEWELL_FUZZ_SECONDS:-60}"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+  run_check package scripts/package.sh "${package_args[@]}"
+  run_check fuzz scripts/fuzz.sh "${PULSEWELL_FUZZ_SECONDS:-60}"
 fi
 
-echo "suites: $passed passed, $failed failed"
+# Failures again at the very end, where a shortened log still shows them.
+for build in "${failed_builds[@]}"; do
+  echo "== tests that failed in $build"
+  print_failed_tests "$build"
+done
+if [ "$failed" -gt 0 ]; then
+  echo "suites: $passed passed, $failed failed (${failed_suites[*]})"
+else
+  echo "suites: $passed passed, 0 failed"
+fi
 [ "$failed" -eq 0 ]

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -474,19 +475,19 @@ TEST_F(SimulatorAgentTest, FailingSourceLeavesTheLastTable) {
 }
 
 TEST_F(SimulatorAgentTest, TableMayChangeWhileRequestsAreAnswered) {
-  std::atomic<bool> done{false};
-  std::thread writer([&] {
-    for (std::uint64_t i = 0; !done; ++i) {
+  // A jthread joins even when a failing walk throws. The writer yields between changes so that
+  // on a loaded machine it cannot starve the agent of its lock for a whole timeout.
+  std::jthread writer([this](const std::stop_token& stop) {
+    for (std::uint64_t i = 0; !stop.stop_requested(); ++i) {
       agent.setInterface({5, "eth0", i, i, 1, true});
       agent.setInterface({6 + static_cast<std::uint32_t>(i % 8), "other", i, i, 1, true});
+      std::this_thread::yield();
     }
   });
   for (int i = 0; i < 20; ++i) {
-    const auto rows = client(1.0, 0).walk(IfMib::ifName(), SNMPClient::walkLimit);
+    const auto rows = client(2.0, 2).walk(IfMib::ifName(), SNMPClient::walkLimit);
     EXPECT_FALSE(rows.empty());
   }
-  done = true;
-  writer.join();
 }
 
 // --- Where it listens.
