@@ -480,7 +480,9 @@ TEST_F(ServiceTest, DestroyingTheServiceDuringASlowExchangeNeitherWaitsNorCrashe
 
   const auto started = std::chrono::steady_clock::now();
   service.reset();
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 100ms);
+  // The gate stays shut, so a destructor that waited for the worker would not return at all;
+  // the bound leaves room for a loaded machine.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
 
   gate->release();
   const std::weak_ptr<Gate> watch = gate;
