@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "snmp/snmp_error.h"
+#include "tests/support/peer_client.h"
 #include "tests/support/request_reader.h"
 #include "tests/support/response_builder.h"
 #include "tests/support/udp_peer.h"
@@ -413,12 +414,7 @@ class LoopbackAgent {
 
   // The timeout is long unless a test waits for it: an answer must never miss it.
   SNMPClient client(double timeout = 5.0) const {
-    SNMPClient c;
-    c.host = "127.0.0.1";
-    c.port = peer_.port();
-    c.community = "public";
-    c.timeout = timeout;
-    return c;
+    return test::peerClient("127.0.0.1", peer_.port(), "public", timeout);
   }
 
   // Waits for the agent to finish its requests.

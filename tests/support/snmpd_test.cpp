@@ -4,6 +4,8 @@
 #include <exception>
 #include <string_view>
 
+#include "tests/support/peer_client.h"
+
 namespace pulsewell::test {
 
 void SnmpdTest::SetUp() {
@@ -22,13 +24,8 @@ void SnmpdTest::SetUp() {
 }
 
 SNMPClient SnmpdTest::client() const {
-  SNMPClient c;
-  c.host = std::string(SnmpdPeer::host);
-  c.port = snmpd->port();
-  c.community = std::string(SnmpdPeer::community);
-  c.timeout = 1.0;
-  c.retries = 1;
-  return c;
+  return peerClient(std::string(SnmpdPeer::host), snmpd->port(), std::string(SnmpdPeer::community),
+                    1.0);
 }
 
 }  // namespace pulsewell::test

@@ -17,6 +17,7 @@
 
 #include "agent/if_mib.h"
 #include "snmp/snmp_client.h"
+#include "tests/support/peer_client.h"
 
 extern char** environ;
 
@@ -109,10 +110,7 @@ TEST_F(AgentProgramTest, ServesATableFileUntilTerminated) {
   const auto port = waitForPort(program);
   ASSERT_TRUE(port.has_value());
 
-  SNMPClient client;
-  client.host = "127.0.0.1";
-  client.port = *port;
-  client.community = "velmar";
+  const SNMPClient client = test::peerClient("127.0.0.1", *port, "velmar");
   const auto bindings =
       client.get({IfMib::instance(IfMib::ifName(), 3), IfMib::instance(IfMib::ifHCInOctets(), 3)});
   ASSERT_EQ(bindings.size(), 2U);
@@ -129,10 +127,7 @@ TEST_F(AgentProgramTest, ServesThisMachineLiveAndStopsOnInterrupt) {
   const auto port = waitForPort(program);
   ASSERT_TRUE(port.has_value());
 
-  SNMPClient client;
-  client.host = "127.0.0.1";
-  client.port = *port;
-  client.community = "public";
+  const SNMPClient client = test::peerClient("127.0.0.1", *port, "public");
   const auto names = client.walk(IfMib::ifName(), SNMPClient::walkLimit);
   EXPECT_TRUE(std::any_of(names.begin(), names.end(), [](const SNMPVarBind& row) {
     return row.value == SNMPValue::bytes("lo");

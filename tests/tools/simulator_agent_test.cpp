@@ -17,6 +17,7 @@
 #include "snmp/snmp_client.h"
 #include "snmp/snmp_codec.h"
 #include "snmp/snmp_error.h"
+#include "tests/support/peer_client.h"
 #include "tests/support/thrown_by.h"
 #include "tests/tools/agent_test_support.h"
 
@@ -35,16 +36,9 @@ class SimulatorAgentTest : public testing::Test {
  protected:
   SimulatorAgentTest() { agent.setInterface({5, "eth0", 2000, 1000, IfMib::operStatusUp, true}); }
 
-  // Generous by default: on a loaded machine an answer may take a while, and only the tests
-  // that expect no answer should wait out a timeout.
+  // Without retries unless a test asks, so that the agent's request counts are exact.
   SNMPClient client(double timeout = 2.0, int retries = 0) const {
-    SNMPClient c;
-    c.host = "127.0.0.1";
-    c.port = agent.port();
-    c.community = "public";
-    c.timeout = timeout;
-    c.retries = retries;
-    return c;
+    return test::peerClient("127.0.0.1", agent.port(), "public", timeout, retries);
   }
 
   // A GetRequest for eth0's name.

@@ -13,6 +13,7 @@
 #include "agent/if_mib.h"
 #include "agent/simulator_agent.h"
 #include "snmp/snmp_error.h"
+#include "tests/support/peer_client.h"
 #include "tests/support/thrown_by.h"
 #include "tests/support/traffic_printers.h"
 
@@ -25,12 +26,7 @@ constexpr std::uint64_t highest = std::numeric_limits<std::uint64_t>::max();
 class SamplerTest : public testing::Test {
  protected:
   SNMPClient client(double timeout = 1.0) const {
-    SNMPClient c;
-    c.host = agent.address();
-    c.port = agent.port();
-    c.community = agent.community();
-    c.timeout = timeout;
-    return c;
+    return test::peerClient(agent.address(), agent.port(), agent.community(), timeout);
   }
 
   SNMPTrafficSampler sampler(const std::string& name = "eth0", bool swap = false,
