@@ -1,6 +1,8 @@
 // pulsewell-agent: the simulator agent as a program, the demo device and a test peer.
 #include <signal.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -83,7 +85,22 @@ int main(int argc, char** argv) {
 
     SimulatorAgent agent(options.agent);
     agent.setTable(std::move(table));
-    if (live) agent.setSource([live] { return live->table(); });
+    if (live) {
+      agent.setSource([live] { return live->table(); });
+    } else if (options.grow) {
+      // Counters computed from the time of each request, so the rates a client measures
+      // stay steady however irregularly it polls.
+      agent.setSource(
+          [base = agent.table(), growth = *options.grow, start = std::chrono::steady_clock::now()] {
+            const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+                std::chrono::steady_clock::now() - start);
+            const auto micros = static_cast<std::uint64_t>(elapsed.count());
+            AgentTable grown = base;
+            grown.addToCounters(micros * growth.inPerSecond / 1'000'000,
+                                micros * growth.outPerSecond / 1'000'000);
+            return grown;
+          });
+    }
     if (options.portFile && !writePortFile(*options.portFile, agent.port())) {
       return fail("cannot write the port to " + options.portFile->string());
     }

@@ -31,6 +31,14 @@ TEST(AgentCommandLineTest, TakesValuesAsNextArgumentOrAfterEquals) {
   EXPECT_EQ(result.options->portFile, std::filesystem::path("p"));
 }
 
+TEST(AgentCommandLineTest, GrowTakesOctetsPerSecondInThenOut) {
+  const auto result = AgentCommandLine::parse({"--table", "t.txt", "--grow", "1200000,80000"});
+  ASSERT_TRUE(result.options.has_value()) << result.error;
+  EXPECT_EQ(result.options->grow,
+            (AgentOptions::Growth{.inPerSecond = 1200000, .outPerSecond = 80000}));
+  EXPECT_FALSE(AgentCommandLine::parse({"--table", "t.txt"}).options->grow.has_value());
+}
+
 TEST(AgentCommandLineTest, AcceptsAnEmptyCommunity) {
   const auto result = AgentCommandLine::parse({"--community="});
   ASSERT_TRUE(result.options.has_value());
@@ -77,6 +85,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{
             "LiveAndTable", {"--table", "t", "--live"}, "use either --live or --table, not both"},
         BadCase{"LiveWithValue", {"--live=yes"}, "--live takes no value"},
+        BadCase{"GrowOneNumber",
+                {"--table", "t", "--grow", "1000"},
+                "--grow wants IN,OUT octets per second, not '1000'"},
+        BadCase{"GrowNegative",
+                {"--table", "t", "--grow=1,-2"},
+                "--grow wants IN,OUT octets per second, not '1,-2'"},
+        BadCase{"GrowWithoutTable", {"--grow", "1,2"}, "--grow needs --table"},
         BadCase{"Unknown", {"--verbose"}, "unknown option --verbose"},
         BadCase{"Positional", {"161"}, "unexpected argument '161'"}),
     [](const testing::TestParamInfo<BadCase>& testCase) { return testCase.param.name; });

@@ -107,6 +107,21 @@ TEST(AgentTableTest, ResetCountersSetsEveryOctetCounterToZero) {
   EXPECT_EQ(*table.find(instance(IfMib::ifName(), 5)), AgentValue::octetString("eth0"));
 }
 
+TEST(AgentTableTest, AddToCountersMovesEveryOctetCounterOnAndWraps32BitOnes) {
+  AgentTable table;
+  table.setInterface({1, "lo", 100, 200, IfMib::operStatusUp, true});
+  table.setInterface({5, "eth0", 0xFFFF'FFF0ULL, 6000, IfMib::operStatusUp, true});
+  table.addToCounters(0x20, 7);
+
+  EXPECT_EQ(*table.find(instance(IfMib::ifHCInOctets(), 1)), AgentValue::counter64(132));
+  EXPECT_EQ(*table.find(instance(IfMib::ifHCOutOctets(), 1)), AgentValue::counter64(207));
+  EXPECT_EQ(*table.find(instance(IfMib::ifHCInOctets(), 5)),
+            AgentValue::counter64(0x1'0000'0010ULL));
+  EXPECT_EQ(*table.find(instance(IfMib::ifInOctets(), 5)), AgentValue::counter32(0x10));
+  EXPECT_EQ(*table.find(instance(IfMib::ifOutOctets(), 5)), AgentValue::counter32(6007));
+  EXPECT_EQ(*table.find(instance(IfMib::ifIndex(), 5)), AgentValue::integer(5));
+}
+
 TEST(AgentTableTest, RemovingHighCapacityCountersKeepsTheRest) {
   AgentTable table = twoInterfaces();
   table.removeHighCapacityCounters();

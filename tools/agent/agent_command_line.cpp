@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <string_view>
 
 namespace pulsewell::AgentCommandLine {
 
@@ -9,7 +10,7 @@ namespace {
 
 bool takesValue(const std::string& name) {
   return name == "--port" || name == "--bind" || name == "--community" || name == "--table" ||
-         name == "--port-file";
+         name == "--port-file" || name == "--grow";
 }
 
 std::optional<std::uint16_t> parsePort(const std::string& text) {
@@ -18,6 +19,24 @@ std::optional<std::uint16_t> parsePort(const std::string& text) {
   const auto [rest, error] = std::from_chars(text.data(), end, port);
   if (text.empty() || error != std::errc{} || rest != end) return std::nullopt;
   return port;
+}
+
+std::optional<std::uint64_t> parseCount(std::string_view text) {
+  std::uint64_t count = 0;
+  const char* end = text.data() + text.size();
+  const auto [rest, error] = std::from_chars(text.data(), end, count);
+  if (text.empty() || error != std::errc{} || rest != end) return std::nullopt;
+  return count;
+}
+
+// "IN,OUT", two octet counts per second.
+std::optional<AgentOptions::Growth> parseGrowth(std::string_view text) {
+  const auto comma = text.find(',');
+  if (comma == std::string_view::npos) return std::nullopt;
+  const auto in = parseCount(text.substr(0, comma));
+  const auto out = parseCount(text.substr(comma + 1));
+  if (!in || !out) return std::nullopt;
+  return AgentOptions::Growth{.inPerSecond = *in, .outPerSecond = *out};
 }
 
 Result failure(std::string message) {
@@ -64,6 +83,10 @@ Result parse(const std::vector<std::string>& arguments) {
       options.agent.bindAddress = *value;
     } else if (name == "--community") {
       options.agent.community = *value;
+    } else if (name == "--grow") {
+      const auto growth = parseGrowth(*value);
+      if (!growth) return failure("--grow wants IN,OUT octets per second, not '" + *value + "'");
+      options.grow = growth;
     } else if (name == "--table") {
       if (value->empty()) return failure("--table needs a file name");
       options.tableFile = *value;
@@ -73,6 +96,7 @@ Result parse(const std::vector<std::string>& arguments) {
     }
   }
   if (live && options.tableFile) return failure("use either --live or --table, not both");
+  if (options.grow && !options.tableFile) return failure("--grow needs --table");
   Result result;
   result.options = std::move(options);
   return result;
@@ -89,6 +113,8 @@ std::string usage() {
          "  --table FILE      serve the bindings in FILE instead, one per line:\n"
          "                    OID TYPE VALUE, TYPE one of string, integer, counter32,\n"
          "                    gauge32, counter64, timeticks, oid, null; # starts a comment\n"
+         "  --grow IN,OUT     let every interface's received (IN) and sent (OUT) octet\n"
+         "                    counters grow by that many octets per second\n"
          "  --port-file PATH  write the port to PATH once listening\n"
          "  -h, --help        show this help\n"
          "\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,6 +17,14 @@ struct AgentOptions {
   std::optional<std::filesystem::path> tableFile;
   // Where to write the port once the agent listens.
   std::optional<std::filesystem::path> portFile;
+  // Octets per second by which every interface's counters grow, so that a client sees
+  // steady rates; none keeps the table's counters as they are.
+  struct Growth {
+    std::uint64_t inPerSecond = 0;
+    std::uint64_t outPerSecond = 0;
+    bool operator==(const Growth&) const = default;
+  };
+  std::optional<Growth> grow;
 };
 
 namespace AgentCommandLine {

@@ -95,6 +95,22 @@ void AgentTable::resetCounters() {
   }
 }
 
+void AgentTable::addToCounters(std::uint64_t inOctets, std::uint64_t outOctets) {
+  for (auto& [oid, value] : entries_) {
+    if (oid.empty()) continue;
+    const std::uint64_t* current = value.value().asUnsigned();
+    if (current == nullptr) continue;
+    const OID column(oid.begin(), oid.end() - 1);
+    if (column == IfMib::ifInOctets() || column == IfMib::ifOutOctets()) {
+      const std::uint64_t step = column == IfMib::ifInOctets() ? inOctets : outOctets;
+      value = AgentValue::counter32(static_cast<std::uint32_t>(*current + step));
+    } else if (column == IfMib::ifHCInOctets() || column == IfMib::ifHCOutOctets()) {
+      const std::uint64_t step = column == IfMib::ifHCInOctets() ? inOctets : outOctets;
+      value = AgentValue::counter64(*current + step);
+    }
+  }
+}
+
 void AgentTable::removeHighCapacityCounters() {
   removeColumn(IfMib::ifHCInOctets());
   removeColumn(IfMib::ifHCOutOctets());

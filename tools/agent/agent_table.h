@@ -46,6 +46,9 @@ class AgentTable {
   void moveInterface(std::uint32_t from, std::uint32_t to);
   // A restart: every octet counter of every row starts again at 0.
   void resetCounters();
+  // Traffic: every row's received (in) and sent (out) octet counters move on by these
+  // amounts, the 32-bit ones wrapping as a device's do.
+  void addToCounters(std::uint64_t inOctets, std::uint64_t outOctets);
   // An agent without 64-bit counters: ifHCInOctets and ifHCOutOctets disappear.
   void removeHighCapacityCounters();
   // Every object under `column`, e.g. IfMib::ifName() for an empty ifName column.
