@@ -9,6 +9,7 @@ quick=false
 [ "${1:-}" = "--quick" ] && quick=true
 
 scripts/install-deps.sh
+scripts/install-tray-hosts.sh
 source scripts/lib/failed-tests.sh
 
 jobs=$(nproc)
