@@ -293,6 +293,8 @@ class DBusMenuAdaptor : public QDBusAbstractAdaptor {
   Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
   Q_CLASSINFO("D-Bus Introspection",
               "  <interface name=\"com.canonical.dbusmenu\">\n"
+              "    <annotation name=\"org.freedesktop.DBus.Property.EmitsChangedSignal\" "
+              "value=\"false\"/>\n"
               "    <property name=\"Version\" type=\"u\" access=\"read\"/>\n"
               "    <property name=\"TextDirection\" type=\"s\" access=\"read\"/>\n"
               "    <property name=\"Status\" type=\"s\" access=\"read\"/>\n"

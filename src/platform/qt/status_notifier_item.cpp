@@ -38,11 +38,15 @@ QString statusName(StatusNotifierItem::Status status) {
 
 }  // namespace
 
+// Hosts learn of changes from the New* signals and read the properties again; there is no
+// PropertiesChanged, as the introspection says.
 class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
   Q_CLASSINFO("D-Bus Introspection",
               "  <interface name=\"org.kde.StatusNotifierItem\">\n"
+              "    <annotation name=\"org.freedesktop.DBus.Property.EmitsChangedSignal\" "
+              "value=\"false\"/>\n"
               "    <property name=\"Category\" type=\"s\" access=\"read\"/>\n"
               "    <property name=\"Id\" type=\"s\" access=\"read\"/>\n"
               "    <property name=\"Title\" type=\"s\" access=\"read\"/>\n"
