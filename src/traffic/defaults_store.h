@@ -21,6 +21,8 @@ inline constexpr const char* routerLineSpeed = "routerLineSpeed";
 inline constexpr const char* routerLineSpeedUp = "routerLineSpeedUp";
 inline constexpr const char* speedInBits = "speedInBits";
 inline constexpr const char* menuBarGraph = "menuBarGraph";
+// "automatic", "label", "wide" or "square": the form of the panel entry.
+inline constexpr const char* panelEntry = "panelEntry";
 }  // namespace SettingsKey
 
 // A stored value keeps its type: text, whole number, boolean, or fraction.

@@ -80,25 +80,26 @@ void quitOnSignals(const std::shared_ptr<TerminalMainQueue>& queue) {
 
 class WatchPrinter {
  public:
-  WatchPrinter(const TerminalOptions& options, WatchStyle style)
+  WatchPrinter(const TerminalOptions& options, DisplaySettings settings)
       : json_(options.json),
         terminal_(!options.json && isatty(STDOUT_FILENO) == 1),
         count_(options.count),
-        style_(std::move(style)) {}
+        settings_(std::move(settings)) {}
 
   // Prints one sample; false once the requested number of samples is shown.
-  bool show(const WatchSnapshot& snapshot) {
+  bool show(const TrafficSnapshot& snapshot) {
     const bool waiting = snapshot.status == RouterTrafficStatus::connecting;
+    const TrafficPresentation shown = TrafficPresentation::make(snapshot, settings_);
     if (waiting && !terminal_) return true;  // only samples become lines
     if (json_) {
-      std::printf("%s\n", watchJson(snapshot).c_str());
+      std::printf("%s\n", watchJson(shown).c_str());
     } else if (terminal_) {
       // Redraw the one line in place, never wider than the terminal so it cannot wrap.
       const std::size_t columns = terminalColumns();
-      const std::string line = watchLineWithHistory(snapshot, style_, historyWidth);
+      const std::string line = watchLineWithHistory(shown, historyWidth);
       std::printf("\r\033[2K%s", (columns > 0 ? fitted(line, columns - 1) : line).c_str());
     } else {
-      std::printf("%s\n", watchLine(snapshot, style_).c_str());
+      std::printf("%s\n", watchLine(shown).c_str());
     }
     std::fflush(stdout);
     if (waiting) return true;
@@ -115,7 +116,7 @@ class WatchPrinter {
   bool json_;
   bool terminal_;
   std::optional<std::uint64_t> count_;
-  WatchStyle style_;
+  DisplaySettings settings_;
   std::uint64_t shown_ = 0;
 };
 
@@ -132,8 +133,12 @@ int runWatch(const TerminalOptions& options) {
   auto queue = std::make_shared<TerminalMainQueue>();
   quitOnSignals(queue);
 
-  WatchPrinter printer(options, WatchStyle{chosen.inBits, NumberLocale::fromEnvironment(),
-                                           chosen.downLineSpeed, chosen.upLineSpeed});
+  DisplaySettings display;
+  display.inBits = chosen.inBits;
+  display.downLineSpeed = chosen.downLineSpeed;
+  display.upLineSpeed = chosen.upLineSpeed;
+  display.locale = NumberLocale::fromEnvironment();
+  WatchPrinter printer(options, std::move(display));
   SNMPTrafficService service(queue, options.interval);
   // A sample fires several notifications in one turn of the loop; print once, after them.
   bool pending = false;
@@ -141,7 +146,7 @@ int runWatch(const TerminalOptions& options) {
     if (std::exchange(pending, true)) return;
     queue->post([&] {
       pending = false;
-      if (!printer.show(WatchSnapshot::of(service))) queue->quit();
+      if (!printer.show(TrafficSnapshot::of(service))) queue->quit();
     });
   });
   service.apply(chosen.config);

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "menubar/router_menu_bar_graph_layout.h"
-#include "menubar/strings.h"
 
 namespace pulsewell {
 namespace {
@@ -40,12 +39,6 @@ std::string_view statusName(RouterTrafficStatus status) {
       return "noCounters";
   }
   return "invalidReply";
-}
-
-// The reading shown, as in the panel: only while the interface is up.
-const SNMPTrafficReading* shownReading(const WatchSnapshot& snapshot) {
-  if (snapshot.status != RouterTrafficStatus::up || !snapshot.reading) return nullptr;
-  return &*snapshot.reading;
 }
 
 std::string jsonString(std::string_view text) {
@@ -95,32 +88,14 @@ std::string terminalSafe(std::string_view text) {
   return out;
 }
 
-WatchSnapshot WatchSnapshot::of(const SNMPTrafficService& service) {
-  return {service.status(), service.reading(), service.downHistory(), service.upHistory(),
-          service.totals()};
+std::string watchLine(const TrafficPresentation& shown) {
+  return shown.statusText + "  ↑ " + shown.upText + "  ↓ " + shown.downText + "  " +
+         shown.totalsText;
 }
 
-std::string watchLine(const WatchSnapshot& snapshot, const WatchStyle& style) {
-  const auto* reading = shownReading(snapshot);
-  const auto down = reading ? reading->downBytesPerSec : std::nullopt;
-  const auto up = reading ? reading->upBytesPerSec : std::nullopt;
-  return Strings::status(snapshot.status) + "  ↑ " + Format::rate(up, style.inBits, style.locale) +
-         "  ↓ " + Format::rate(down, style.inBits, style.locale) + "  " +
-         Strings::text("Total", "Summe") + ": ↓ " +
-         Format::amount(snapshot.totals.down, style.locale) + "  ↑ " +
-         Format::amount(snapshot.totals.up, style.locale);
-}
-
-std::string watchLineWithHistory(const WatchSnapshot& snapshot, const WatchStyle& style,
-                                 std::size_t historyWidth) {
-  const bool up = snapshot.status == RouterTrafficStatus::up;
-  const std::vector<double> none;
-  const auto& downHistory = up ? snapshot.downHistory : none;
-  const auto& upHistory = up ? snapshot.upHistory : none;
-  const auto peaks =
-      Format::peaks(downHistory, upHistory, style.downLineSpeed, style.upLineSpeed, style.inBits);
-  return watchLine(snapshot, style) + "  ↑" + sparkline(upHistory, peaks.upPeak, historyWidth) +
-         " ↓" + sparkline(downHistory, peaks.downPeak, historyWidth);
+std::string watchLineWithHistory(const TrafficPresentation& shown, std::size_t historyWidth) {
+  return watchLine(shown) + "  ↑" + sparkline(shown.upHistory, shown.peaks.upPeak, historyWidth) +
+         " ↓" + sparkline(shown.downHistory, shown.peaks.downPeak, historyWidth);
 }
 
 std::string sparkline(const std::vector<double>& values, double peak, std::size_t width) {
@@ -139,14 +114,13 @@ std::string sparkline(const std::vector<double>& values, double peak, std::size_
   return out;
 }
 
-std::string watchJson(const WatchSnapshot& snapshot) {
-  const auto* reading = shownReading(snapshot);
-  return "{\"status\":" + jsonString(statusName(snapshot.status)) +
-         ",\"statusText\":" + jsonString(Strings::status(snapshot.status)) +
-         ",\"downBytesPerSec\":" + jsonRate(reading ? reading->downBytesPerSec : std::nullopt) +
-         ",\"upBytesPerSec\":" + jsonRate(reading ? reading->upBytesPerSec : std::nullopt) +
-         ",\"totalDown\":" + std::to_string(snapshot.totals.down) +
-         ",\"totalUp\":" + std::to_string(snapshot.totals.up) + "}";
+std::string watchJson(const TrafficPresentation& shown) {
+  return "{\"status\":" + jsonString(statusName(shown.status)) +
+         ",\"statusText\":" + jsonString(shown.statusText) +
+         ",\"downBytesPerSec\":" + jsonRate(shown.downRate) +
+         ",\"upBytesPerSec\":" + jsonRate(shown.upRate) +
+         ",\"totalDown\":" + std::to_string(shown.totals.down) +
+         ",\"totalUp\":" + std::to_string(shown.totals.up) + "}";
 }
 
 }  // namespace pulsewell

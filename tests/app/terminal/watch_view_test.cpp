@@ -5,8 +5,8 @@
 namespace pulsewell {
 namespace {
 
-WatchSnapshot upSnapshot() {
-  WatchSnapshot snapshot;
+TrafficSnapshot upSnapshot() {
+  TrafficSnapshot snapshot;
   snapshot.status = RouterTrafficStatus::up;
   snapshot.reading = SNMPTrafficReading{1'234'567.0, 80'000.0, 1'200'000'000, 345'000'000, true};
   snapshot.totals = {1'200'000'000, 345'000'000};
@@ -14,34 +14,36 @@ WatchSnapshot upSnapshot() {
 }
 
 TEST(WatchView, LineShowsUploadAboveDownloadThenTotals) {
-  EXPECT_EQ(watchLine(upSnapshot(), {}),
+  EXPECT_EQ(watchLine(TrafficPresentation::make(upSnapshot(), {})),
             "Connected  ↑ 80 KB/s  ↓ 1.2 MB/s  Total: ↓ 1.2 GB  ↑ 345 MB");
-  WatchStyle bits;
+  DisplaySettings bits;
   bits.inBits = true;
   bits.locale.decimalSeparator = ",";
-  EXPECT_EQ(watchLine(upSnapshot(), bits),
+  EXPECT_EQ(watchLine(TrafficPresentation::make(upSnapshot(), bits)),
             "Connected  ↑ 640 Kbps  ↓ 9,9 Mbps  Total: ↓ 1,2 GB  ↑ 345 MB");
 }
 
 TEST(WatchView, RatesShowOnlyWhileTheInterfaceIsUp) {
   auto snapshot = upSnapshot();
   snapshot.status = RouterTrafficStatus::noReply;  // an old reading is still held
-  EXPECT_EQ(watchLine(snapshot, {}),
+  const auto shown = TrafficPresentation::make(snapshot, {});
+  EXPECT_EQ(watchLine(shown),
             "No reply (address, port, community?)  ↑ —  ↓ —  Total: ↓ 1.2 GB  ↑ 345 MB");
-  EXPECT_EQ(watchJson(snapshot),
+  EXPECT_EQ(watchJson(shown),
             R"j({"status":"noReply","statusText":"No reply (address, port, community?)",)j"
             R"j("downBytesPerSec":null,"upBytesPerSec":null,"totalDown":1200000000,)j"
             R"j("totalUp":345000000})j");
 }
 
 TEST(WatchView, JsonCarriesExactRates) {
-  EXPECT_EQ(watchJson(upSnapshot()),
+  EXPECT_EQ(watchJson(TrafficPresentation::make(upSnapshot(), {})),
             R"({"status":"up","statusText":"Connected","downBytesPerSec":1234567,)"
             R"("upBytesPerSec":80000,"totalDown":1200000000,"totalUp":345000000})");
   auto first = upSnapshot();
   first.reading->downBytesPerSec.reset();
   first.reading->upBytesPerSec.reset();
-  EXPECT_NE(watchJson(first).find(R"("downBytesPerSec":null,"upBytesPerSec":null)"),
+  EXPECT_NE(watchJson(TrafficPresentation::make(first, {}))
+                .find(R"("downBytesPerSec":null,"upBytesPerSec":null)"),
             std::string::npos);
 }
 
@@ -56,10 +58,10 @@ TEST(WatchView, HistoryLineUsesTheLineSpeedScale) {
   auto snapshot = upSnapshot();
   snapshot.downHistory = {125'000};
   snapshot.upHistory = {125'000};
-  WatchStyle style;
-  style.downLineSpeed = 1;  // 1 Mbit/s = 125000 B/s: a full cell
-  style.upLineSpeed = 1000;
-  const auto line = watchLineWithHistory(snapshot, style, 1);
+  DisplaySettings settings;
+  settings.downLineSpeed = 1;  // 1 Mbit/s = 125000 B/s: a full cell
+  settings.upLineSpeed = 1000;
+  const auto line = watchLineWithHistory(TrafficPresentation::make(snapshot, settings), 1);
   EXPECT_NE(line.find("↑▂ ↓█"), std::string::npos) << line;
 }
 
