@@ -532,7 +532,7 @@ bool DBusMenuExporter::trigger(int id) {
   QMetaObject::invokeMethod(
       found->action,
       [action = found->action] {
-        if (action != nullptr && action->isEnabled()) action->trigger();
+        if (action != nullptr && action->isEnabled() && !action->isSeparator()) action->trigger();
       },
       Qt::QueuedConnection);
   return true;
