@@ -3,8 +3,9 @@
 # bus with no StatusNotifier watcher on it, pulsewell, then trayer. It checks the entry is
 # a small square X window embedded by the late tray, showing both rates in our colours
 # (upload over download); that a real left click opens the popover under the entry and
-# Escape, a click elsewhere and a second click close it; that a right click opens our
-# menu; and that Quit from it ends the program cleanly.
+# Escape, a click elsewhere and a second click close it; that the icon looks muted once
+# the router goes silent; that a right click opens our menu; and that Quit from it ends
+# the program cleanly.
 #
 # Usage: host_trayer.sh PULSEWELL PULSEWELL_AGENT ARTIFACTS_ROOT
 set -euo pipefail
@@ -66,13 +67,30 @@ click_until left_click popover_open || fail "no popover after a third left click
 left_click
 wait_for 10 popover_closed || fail "a left click on the entry left the popover open"
 
+# --- the router goes silent: the entry looks muted, without our colours ---------------------
+stop_router
+wait_for 60 rates_gone || fail "the label still shows rates with the router gone: '$(status)'"
+step "status: $(status)"
+# Muted: at most a quarter of the coloured pixels the rates had.
+read -r _ _ _ _ up_count <"$work/up"
+read -r _ _ _ _ down_count <"$work/down"
+entry_muted() {
+  shot 03-muted || return 1
+  local count=0
+  if find_colours "$last_shot" "$tray_x" "$tray_y" "$tray_w" "$tray_h" >"$work/muted"; then
+    read -r _ _ _ _ count <"$work/muted"
+  fi
+  [ "$count" -le $(((up_count + down_count) / 4)) ]
+}
+wait_for 30 entry_muted || fail "the icon still shows our colours with the router gone"
+
 # --- right click: our menu; Quit, its last entry, ends the program ----------------------------
 right_click() { xdotool mousemove "$click_x" "$click_y" click 3; }
 click_until right_click menu_open || fail "no menu after a right click"
 read -r _ menu_w menu_h menu_x menu_y <"$work/menu"
 step "menu ${menu_w}x${menu_h}+${menu_x}+${menu_y}"
-shot 03-menu
+shot 04-menu
 xdotool mousemove $((menu_x + menu_w / 2)) $((menu_y + menu_h - 12)) click 1
 expect_clean_exit
-shot 04-after-quit
+shot 05-after-quit
 echo "PASS [$e2e_host] in $((SECONDS - e2e_started)) s (screenshots in $artifacts)"

@@ -154,11 +154,18 @@ TABLE
   "$agent" --help | grep -q -- '--grow' && grow=(--grow "$e2e_down_rate,$e2e_up_rate")
   spawn agent "$agent" --table "$work/table.txt" "${grow[@]}" --port 0 \
     --port-file "$work/port" --community "$community"
+  agent_pid=$spawned
   wait_for 20 test -s "$work/port" || fail "agent did not start"
   printf '{"routerHost": "127.0.0.1", "routerPort": %s, "routerInterface": "wan0"%s}\n' \
     "$(cat "$work/port")" "${e2e_extra_settings:-}" >"$XDG_CONFIG_HOME/pulsewell/settings.json"
   (umask 077 && printf '%s' "$community" >"$XDG_CONFIG_HOME/pulsewell/community")
 }
+# The router goes silent: pulsewell's requests go unanswered from now on.
+stop_router() {
+  kill -TERM "$agent_pid"
+  wait "$agent_pid" 2>/dev/null || true
+}
+rates_gone() { status | grep -q . && ! label_has_rates; }
 # 1.2 MB/s down and 80 KB/s up, as bytes per second.
 e2e_down_rate=1200000
 e2e_up_rate=80000
