@@ -11,6 +11,8 @@ namespace {
 
 constexpr std::array<std::string_view, 4> byteRateUnits{"B/s", "KB/s", "MB/s", "GB/s"};
 constexpr std::array<std::string_view, 4> bitRateUnits{"bps", "Kbps", "Mbps", "Gbps"};
+// The prefixes alone, for a square too small for units.
+constexpr std::array<std::string_view, 4> compactUnits{"", "K", "M", "G"};
 constexpr std::array<std::string_view, 5> amountUnits{"B", "KB", "MB", "GB", "TB"};
 
 constexpr std::string_view missing = "—";
@@ -64,6 +66,15 @@ std::string rate(std::optional<double> bytesPerSec, bool inBits, const NumberLoc
   if (!bytesPerSec) return std::string(missing);
   if (inBits) return scaled(*bytesPerSec * 8, bitRateUnits, locale);
   return scaled(*bytesPerSec, byteRateUnits, locale);
+}
+
+std::string compactRate(std::optional<double> bytesPerSec, bool inBits,
+                        const NumberLocale& locale) {
+  if (!bytesPerSec) return "—";
+  std::string text = scaled(*bytesPerSec * (inBits ? 8 : 1), compactUnits, locale);
+  // "80 K" becomes "80K"; a plain number loses the space before its empty unit.
+  std::erase(text, ' ');
+  return text;
 }
 
 std::string amount(std::uint64_t bytes, const NumberLocale& locale) {

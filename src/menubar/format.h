@@ -16,6 +16,10 @@ namespace pulsewell::Format {
 // A rate in bytes per second as "1.2 MB/s" (or "9.9 Mbps" in bits); "—" without a rate.
 std::string rate(std::optional<double> bytesPerSec, bool inBits, const NumberLocale& locale);
 
+// The same rate for a square of a few pixels: the number and its prefix only, "80K",
+// "1.2M" or "512"; "—" without a rate.
+std::string compactRate(std::optional<double> bytesPerSec, bool inBits, const NumberLocale& locale);
+
 // A byte count as "12 GB".
 std::string amount(std::uint64_t bytes, const NumberLocale& locale);
 

@@ -28,6 +28,8 @@ TrafficPresentation TrafficPresentation::make(const TrafficSnapshot& snapshot,
   }
   shown.downText = Format::rate(shown.downRate, settings.inBits, settings.locale);
   shown.upText = Format::rate(shown.upRate, settings.inBits, settings.locale);
+  shown.downCompact = Format::compactRate(shown.downRate, settings.inBits, settings.locale);
+  shown.upCompact = Format::compactRate(shown.upRate, settings.inBits, settings.locale);
 
   if (shown.live) {
     shown.downHistory = snapshot.downHistory;

@@ -41,6 +41,9 @@ struct TrafficPresentation {
   std::optional<double> upRate;
   std::string downText;  // "1.2 MB/s", or "—"
   std::string upText;
+  // The same rates for a square, "1.2M" and "80K", or "—".
+  std::string downCompact;
+  std::string upCompact;
 
   std::vector<double> downHistory;  // empty unless live
   std::vector<double> upHistory;

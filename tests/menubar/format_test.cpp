@@ -94,6 +94,15 @@ TEST(FormatTest, UsesAnySeparatorTextAndNoGrouping) {
   EXPECT_EQ(Format::rate(5e12, false, german), "5000 GB/s");
 }
 
+TEST(FormatTest, CompactRateKeepsTheNumberAndItsPrefix) {
+  EXPECT_EQ(Format::compactRate(std::nullopt, false, english), "—");
+  EXPECT_EQ(Format::compactRate(512, false, english), "512");
+  EXPECT_EQ(Format::compactRate(80'000, false, english), "80K");
+  EXPECT_EQ(Format::compactRate(1'234'567, false, english), "1.2M");
+  EXPECT_EQ(Format::compactRate(1'234'567, true, english), "9.9M");
+  EXPECT_EQ(Format::compactRate(5e12, false, english), "5000G");
+}
+
 TEST(FormatTest, ScaledStaysInAOneEntryList) {
   constexpr std::array<std::string_view, 1> single{"x"};
   EXPECT_EQ(Format::scaled(5000, single, english), "5000 x");

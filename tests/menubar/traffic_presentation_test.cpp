@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "menubar/panel_host.h"
+
 namespace pulsewell {
 namespace {
 
@@ -32,6 +34,8 @@ TEST(TrafficPresentation, UpShowsRatesGraphAndLabels) {
   EXPECT_EQ(shown.upText, "80 KB/s");
   EXPECT_EQ(shown.downText, "1.2 MB/s");
   EXPECT_EQ(shown.panelLabel, "↑ 80 KB/s ↓ 1.2 MB/s");
+  EXPECT_EQ(shown.upCompact, "80K");
+  EXPECT_EQ(shown.downCompact, "1.2M");
   EXPECT_EQ(shown.panelLabelGuide, "↑ 888 MB/s ↓ 888 MB/s");
   EXPECT_EQ(shown.accessibilityLabel, "Pulsewell: Download 1.2 MB/s, Upload 80 KB/s");
   EXPECT_EQ(shown.tooltipTitle, "Pulsewell");
@@ -59,6 +63,7 @@ TEST(TrafficPresentation, EveryOtherStateIsMutedWithDashes) {
     EXPECT_EQ(shown.downText, "—");
     EXPECT_FALSE(shown.downRate);
     EXPECT_EQ(shown.panelLabel, "↑ — ↓ —");
+    EXPECT_EQ(shown.upCompact, "—");
     EXPECT_EQ(shown.accessibilityLabel,
               "Pulsewell: " + std::string(Strings::status(status, false)));
     // The graph keeps its place but only its mid line: the histories are not shown.
@@ -106,6 +111,7 @@ TEST(TrafficPresentation, UnitsLocaleLineSpeedsAndLanguage) {
   settings.interface = "ppp0";
   const auto shown = TrafficPresentation::make(snapshotIn(RouterTrafficStatus::up), settings);
   EXPECT_EQ(shown.panelLabel, "↑ 640 Kbps ↓ 9,9 Mbps");
+  EXPECT_EQ(shown.downCompact, "9,9M");
   EXPECT_EQ(shown.panelLabelGuide, "↑ 888 Mbps ↓ 888 Mbps");
   EXPECT_EQ(shown.statusText, "Verbunden");
   EXPECT_EQ(shown.title, "ppp0");
@@ -130,6 +136,31 @@ TEST(DisplaySettingsTest, PanelEntryFormsRoundTripAndUnknownIsAutomatic) {
   }
   EXPECT_EQ(panelEntryFormNamed("Square"), PanelEntryForm::automatic);
   EXPECT_EQ(panelEntryFormNamed(std::nullopt), PanelEntryForm::automatic);
+}
+
+TEST(PanelHostTest, TheWatchersProcessTellsTheForm) {
+  struct Case {
+    std::string_view process;
+    PanelEntryForm form;
+    bool menuOnLeftClick;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"gnome-shell", PanelEntryForm::label, true},
+           {"ayatana-indica", PanelEntryForm::label, false},
+           {"waybar", PanelEntryForm::wide, false},
+           {"xfce4-panel", PanelEntryForm::square, false},
+           {"kded5", PanelEntryForm::square, false},
+           {"", PanelEntryForm::square, false},
+       }) {
+    SCOPED_TRACE(c.process);
+    const PanelHost host = PanelHost::byWatcherProcess(c.process);
+    EXPECT_EQ(host.form, c.form);
+    EXPECT_EQ(host.menuOnLeftClick, c.menuOnLeftClick);
+  }
+  // The stored choice wins over the host's.
+  const PanelHost gnome = PanelHost::byWatcherProcess("gnome-shell");
+  EXPECT_EQ(resolvedForm(PanelEntryForm::automatic, gnome), PanelEntryForm::label);
+  EXPECT_EQ(resolvedForm(PanelEntryForm::wide, gnome), PanelEntryForm::wide);
 }
 
 }  // namespace

@@ -40,8 +40,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 
   auto* icon = centredLabel("aboutIcon", this);
   const double ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
-  icon->setPixmap(
-      QPixmap::fromImage(RouterMenuBarGraph::compactIcon(std::nullopt, iconSize, ratio, false)));
+  icon->setPixmap(QPixmap::fromImage(RouterMenuBarGraph::routerSymbol(iconSize, ratio, true)));
   layout->addWidget(icon);
 
   auto* name = centredLabel("aboutName", this);

@@ -73,7 +73,7 @@ void describeApplication() {
   QIcon icon;
   for (const int size : {16, 32, 64}) {
     icon.addPixmap(QPixmap::fromImage(
-        RouterMenuBarGraph::compactIcon(std::nullopt, size, qGuiApp->devicePixelRatio(), false)));
+        RouterMenuBarGraph::routerSymbol(size, qGuiApp->devicePixelRatio(), true)));
   }
   QGuiApplication::setWindowIcon(icon);
 }

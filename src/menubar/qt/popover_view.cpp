@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "app/settings_model.h"
-#include "menubar/format.h"
 #include "menubar/qt/popover_graph_canvas.h"
 #include "menubar/qt/popover_style.h"
 #include "menubar/qt/system_number_locale.h"
 #include "menubar/strings.h"
+#include "menubar/traffic_presentation.h"
 #include "platform/qt/qt_conversions.h"
 
 namespace pulsewell {
@@ -154,15 +154,15 @@ void PopoverView::scheduleRefresh() {
 }
 
 void PopoverView::refresh() {
-  const RouterTrafficStatus status = service_.status();
-  const bool up = status == RouterTrafficStatus::up;
+  const TrafficPresentation shown = TrafficPresentation::make(
+      TrafficSnapshot::of(service_), DisplaySettings::read(defaults_, systemNumberLocale()));
 
-  const QString statusText = toQString(Strings::status(status));
+  const QString statusText = toQString(shown.statusText);
   status_->setText(statusText);
-  PopoverStyle::setTextColour(*status_, up ? PopoverStyle::secondary() : PopoverStyle::orange());
+  PopoverStyle::setTextColour(*status_,
+                              shown.live ? PopoverStyle::secondary() : PopoverStyle::orange());
 
-  const std::string interface = defaults_.string(SettingsKey::routerInterface).value_or("");
-  const QString title = interface.empty() ? QStringLiteral("Pulsewell") : toQString(interface);
+  const QString title = toQString(shown.title);
   // The title keeps one line and is cut short when it must; it gives up room to the status
   // only down to two fifths of the row, and a long status wraps instead.
   const QFontMetrics titleMetrics(title_->font());
@@ -175,46 +175,21 @@ void PopoverView::refresh() {
   status_->setMaximumWidth(contentWidth - titleMetrics.horizontalAdvance(title_->text()) -
                            itemSpacing);
 
-  const bool configured = status != RouterTrafficStatus::notConfigured;
-  settingsButton_->setVisible(!configured);
-  details_->setVisible(configured);
-  if (!configured) return;
+  settingsButton_->setVisible(!shown.configured);
+  details_->setVisible(shown.configured);
+  if (!shown.configured) return;
 
-  privacyButton_->setVisible(status == RouterTrafficStatus::denied);
-
-  const bool inBits = defaults_.boolean(SettingsKey::speedInBits);
-  const NumberLocale locale = systemNumberLocale();
-  const std::optional<SNMPTrafficReading>& reading = service_.reading();
-  std::optional<double> down;
-  std::optional<double> upRate;
-  if (up && reading) {
-    down = reading->downBytesPerSec;
-    upRate = reading->upBytesPerSec;
-  }
-  downRate_->setText(toQString(Format::rate(down, inBits, locale)));
-  upRate_->setText(toQString(Format::rate(upRate, inBits, locale)));
+  privacyButton_->setVisible(shown.status == RouterTrafficStatus::denied);
+  downRate_->setText(toQString(shown.downText));
+  upRate_->setText(toQString(shown.upText));
   // Title and rate are read together.
   downRate_->setAccessibleName(QStringLiteral("Download ") + downRate_->text());
   upRate_->setAccessibleName(QStringLiteral("Upload ") + upRate_->text());
 
-  std::vector<double> downHistory;
-  std::vector<double> upHistory;
-  if (up) {
-    downHistory = service_.downHistory();
-    upHistory = service_.upHistory();
-  }
-  const Format::Peaks peaks =
-      Format::peaks(downHistory, upHistory, defaults_.integer(SettingsKey::routerLineSpeed),
-                    defaults_.integer(SettingsKey::routerLineSpeedUp), inBits);
-  upMax_->setText(QStringLiteral("↑ max ") + toQString(Format::rate(peaks.upPeak, inBits, locale)));
-  downMax_->setText(QStringLiteral("↓ max ") +
-                    toQString(Format::rate(peaks.downPeak, inBits, locale)));
-  graph_->setData(std::move(downHistory), std::move(upHistory), peaks.downPeak, peaks.upPeak);
-
-  const TrafficTotals totals = service_.totals();
-  totals_->setText(toQString(Strings::text("Total", "Summe")) + QStringLiteral(": ↓ ") +
-                   toQString(Format::amount(totals.down, locale)) + QStringLiteral("  ↑ ") +
-                   toQString(Format::amount(totals.up, locale)));
+  upMax_->setText(toQString(shown.upMaxText));
+  downMax_->setText(toQString(shown.downMaxText));
+  graph_->setData(shown.downHistory, shown.upHistory, shown.peaks.downPeak, shown.peaks.upPeak);
+  totals_->setText(toQString(shown.totalsText));
 }
 
 }  // namespace pulsewell

@@ -9,9 +9,11 @@
 #include <QPalette>
 #include <QPolygonF>
 #include <QStringList>
+#include <QTransform>
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "menubar/router_menu_bar_graph_layout.h"
@@ -88,6 +90,9 @@ struct Colours {
   QColor label;
   QColor green;
   QColor orange;
+  // Deeper on light bars, where the graph's tints are too pale for small digits.
+  QColor greenText;
+  QColor orangeText;
 };
 
 // The platform's label colour, and the system green and orange of the palette's appearance.
@@ -98,6 +103,8 @@ Colours colours() {
       .label = palette.color(QPalette::WindowText),
       .green = dark ? QColor(0x30, 0xD1, 0x58) : QColor(0x34, 0xC7, 0x59),
       .orange = dark ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xFF, 0x95, 0x00),
+      .greenText = dark ? QColor(0x30, 0xD1, 0x58) : QColor(0x1A, 0x7F, 0x37),
+      .orangeText = dark ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xC8, 0x5A, 0x00),
   };
 }
 
@@ -146,18 +153,66 @@ MeasuredLine measure(std::string_view text, std::string_view arrow) {
   return line;
 }
 
+// The opposite of the text colour, laid thinly around glyphs so that they stay legible on
+// whatever colour the panel's bar has.
+QColor halo(const QColor& text) {
+  return text.lightness() >= 128 ? QColor(0, 0, 0, 140) : QColor(255, 255, 255, 160);
+}
+
+void fillText(QPainter& painter, const QPainterPath& glyphs, const QColor& colour) {
+  painter.setPen(QPen(halo(colour), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawPath(glyphs);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(colour);
+  painter.drawPath(glyphs);
+}
+
+// Bold digits for the square, in pixels, since glyph outlines are scaled to fit anyway.
+const QFont& squareFont() {
+  static const QFont font = [] {
+    QFont bold = valueFont();
+    bold.setWeight(QFont::Bold);
+    bold.setPixelSize(100);
+    return bold;
+  }();
+  return font;
+}
+
+// One number centred in `box`: its digits fill the box's height less a pixel above and
+// below, and a text too wide is narrowed rather than cut.
+void drawSquareLine(QPainter& painter, const QString& text, const QRectF& box,
+                    const QColor& colour) {
+  static const double digitHeight = [] {
+    QPainterPath digit;
+    digit.addText(QPointF(0, 0), squareFont(), QStringLiteral("8"));
+    return digit.boundingRect().height();
+  }();
+  QPainterPath glyphs;
+  glyphs.addText(QPointF(0, 0), squareFont(), text);
+  const QRectF ink = glyphs.boundingRect();
+  if (digitHeight <= 0 || ink.width() <= 0) return;
+  const double scaleY = std::max(1.0, box.height() - 2) / digitHeight;
+  const double scaleX = std::min(scaleY, (box.width() - 1) / ink.width());
+  QTransform place;
+  place.translate(box.center().x() - (ink.left() + ink.width() / 2) * scaleX,
+                  box.center().y() + digitHeight * scaleY / 2);
+  place.scale(scaleX, scaleY);
+  fillText(painter, place.map(glyphs), colour);
+}
+
 // `origin` is the bottom-left corner of the line's box.
 void drawLine(QPainter& painter, const MeasuredLine& line, const GraphPoint& origin,
               const Flip& flip, const QColor& colour) {
   const QPointF topLeft = flip.point({origin.x, origin.y + line.size.height});
   qreal x = topLeft.x();
   const qreal baseline = topLeft.y() + line.ascent;
-  painter.setPen(colour);
+  QPainterPath glyphs;
   for (const MeasuredRun& run : line.runs) {
-    painter.setFont(*run.font);
-    painter.drawText(QPointF(x, baseline), run.text);
+    glyphs.addText(QPointF(x, baseline), *run.font, run.text);
     x += run.advance;
   }
+  fillText(painter, glyphs, colour);
 }
 
 void fillArea(QPainter& painter, const std::vector<GraphPoint>& polygon, const Flip& flip,
@@ -183,6 +238,9 @@ void drawAreas(QPainter& painter, const RouterGraphAreas& areas, const Flip& fli
 double usableRatio(double devicePixelRatio) {
   return std::isfinite(devicePixelRatio) && devicePixelRatio > 0 ? devicePixelRatio : 1.0;
 }
+
+constexpr double mutedAlpha = 0.5;
+constexpr double squareGraphAlpha = 0.3;
 
 // Far beyond any panel; larger requests (absurd texts or ratios) get a null image instead of
 // an allocation that fails.
@@ -210,17 +268,20 @@ QImage blankImage(double width, double height, double devicePixelRatio) {
 // A rounded box with two antennas and three lights, drawn into a square of `size`.
 void drawRouter(QPainter& painter, double size, const Colours& palette, bool configured) {
   const double line = std::max(1.0, size / 14);
-  QPen pen(palette.label, line);
-  pen.setCapStyle(Qt::RoundCap);
-  pen.setJoinStyle(Qt::RoundJoin);
-  painter.setPen(pen);
-  painter.setBrush(Qt::NoBrush);
-
   const QRectF body(size * 0.12, size * 0.52, size * 0.76, size * 0.32);
-  painter.drawRoundedRect(body, size * 0.09, size * 0.09);
-  // Antennas rise from the box's top edge and lean outward.
-  painter.drawLine(QPointF(size * 0.30, body.top()), QPointF(size * 0.22, size * 0.16));
-  painter.drawLine(QPointF(size * 0.70, body.top()), QPointF(size * 0.78, size * 0.16));
+  // The outline in the halo colour first, so the symbol shows on light and dark bars.
+  for (const auto& [colour, width] :
+       {std::pair{halo(palette.label), line + 1.2}, std::pair{palette.label, line}}) {
+    QPen pen(colour, width);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(body, size * 0.09, size * 0.09);
+    // Antennas rise from the box's top edge and lean outward.
+    painter.drawLine(QPointF(size * 0.30, body.top()), QPointF(size * 0.22, size * 0.16));
+    painter.drawLine(QPointF(size * 0.70, body.top()), QPointF(size * 0.78, size * 0.16));
+  }
 
   const double radius = std::max(0.75, size * 0.055);
   const double y = body.center().y();
@@ -249,7 +310,7 @@ const QFont& unitFont() {
 
 QImage image(std::string_view down, std::string_view up,
              const std::optional<RouterGraphData>& graph, double heightPoints,
-             double devicePixelRatio) {
+             double devicePixelRatio, bool muted) {
   if (!(heightPoints >= 1 && heightPoints <= maximumPixels)) return {};
   const double ratio = usableRatio(devicePixelRatio);
 
@@ -270,30 +331,42 @@ QImage image(std::string_view down, std::string_view up,
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
   if (layout.graph) drawAreas(painter, *layout.graph, flip, palette);
-  drawLine(painter, upLine, layout.upTextOrigin, flip, palette.label);
-  drawLine(painter, downLine, layout.downTextOrigin, flip, palette.label);
+  const QColor text = muted ? withAlpha(palette.label, mutedAlpha) : palette.label;
+  drawLine(painter, upLine, layout.upTextOrigin, flip, text);
+  drawLine(painter, downLine, layout.downTextOrigin, flip, text);
   return result;
 }
 
-QImage compactIcon(const std::optional<RouterGraphData>& graph, int sizePx, double devicePixelRatio,
-                   bool configured) {
+QImage numbersSquare(std::string_view up, std::string_view down,
+                     const std::optional<RouterGraphData>& graph, int sizePx,
+                     double devicePixelRatio, bool muted) {
   if (sizePx < 1) return {};
-  const double ratio = usableRatio(devicePixelRatio);
   const auto size = static_cast<double>(sizePx);
-
-  QImage result = blankImage(size, size, ratio);
+  QImage result = blankImage(size, size, usableRatio(devicePixelRatio));
   if (result.isNull()) return result;
   const Colours palette = colours();
   QPainter painter(&result);
   painter.setRenderHint(QPainter::Antialiasing);
-  if (configured && graph) {
-    // The same areas as in the menu-bar strip, in the square less a one-pixel margin.
-    const double margin = size >= 8 ? 1 : 0;
-    const GraphRect square{margin, margin, size - 2 * margin, size - 2 * margin};
-    drawAreas(painter, Layout::areas(*graph, square, 1.0), Flip(size), palette);
-  } else {
-    drawRouter(painter, size, palette, configured);
+  if (graph && !muted) {
+    // Faintly behind the numbers: the square has no room beside them.
+    drawAreas(painter, Layout::areas(*graph, GraphRect{0, 0, size, size}, squareGraphAlpha),
+              Flip(size), palette);
   }
+  const QColor upColour = muted ? withAlpha(palette.label, mutedAlpha) : palette.orangeText;
+  const QColor downColour = muted ? withAlpha(palette.label, mutedAlpha) : palette.greenText;
+  drawSquareLine(painter, toQString(up), QRectF(0, 0, size, size / 2), upColour);
+  drawSquareLine(painter, toQString(down), QRectF(0, size / 2, size, size / 2), downColour);
+  return result;
+}
+
+QImage routerSymbol(int sizePx, double devicePixelRatio, bool lit) {
+  if (sizePx < 1) return {};
+  const auto size = static_cast<double>(sizePx);
+  QImage result = blankImage(size, size, usableRatio(devicePixelRatio));
+  if (result.isNull()) return result;
+  QPainter painter(&result);
+  painter.setRenderHint(QPainter::Antialiasing);
+  drawRouter(painter, size, colours(), lit);
   return result;
 }
 

@@ -20,16 +20,22 @@ const QFont& unitFont();
 // Two right-aligned lines, upload above download (texts as Format::rate makes them), with
 // the graph beside or behind, or none. Sizes are in points, 1 point = 1 device-independent
 // pixel; the image carries `devicePixelRatio`. A height below one point, or a size no panel
-// could show (over 16384 pixels a side), gives a null image.
+// could show (over 16384 pixels a side), gives a null image. `muted` draws the text faintly,
+// for every state but a live interface.
 QImage image(std::string_view down, std::string_view up,
              const std::optional<RouterGraphData>& graph, double heightPoints,
-             double devicePixelRatio);
+             double devicePixelRatio, bool muted = false);
 
-// The square icon for panels that show only a square, `sizePx` device-independent pixels
-// wide. Configured and with a graph: the history areas and the mid line. Otherwise the
-// router symbol, its lights in the traffic colours once a device is configured and in the
-// label colour while nothing is.
-QImage compactIcon(const std::optional<RouterGraphData>& graph, int sizePx, double devicePixelRatio,
-                   bool configured);
+// The entry on panels that show only a square, `sizePx` device-independent pixels wide:
+// the upload number over the download number ("80K" over "1.2M") in the graph's colours,
+// the graph faintly behind them when one is given. `muted` draws both in a faint label
+// colour without the graph.
+QImage numbersSquare(std::string_view up, std::string_view down,
+                     const std::optional<RouterGraphData>& graph, int sizePx,
+                     double devicePixelRatio, bool muted);
+
+// The router symbol: the program's icon, and the small icon beside a panel's label. `lit`
+// colours its lights in the traffic colours; otherwise they take the label colour.
+QImage routerSymbol(int sizePx, double devicePixelRatio, bool lit);
 
 }  // namespace pulsewell::RouterMenuBarGraph

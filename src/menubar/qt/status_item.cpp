@@ -2,71 +2,95 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QDBusConnectionInterface>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QPixmap>
-#include <algorithm>
+#include <QScreen>
 #include <array>
-#include <optional>
-#include <string>
 #include <utility>
-#include <vector>
 
-#include "menubar/format.h"
 #include "menubar/qt/popover_view.h"
 #include "menubar/qt/popover_window.h"
 #include "menubar/qt/router_menu_bar_graph.h"
 #include "menubar/qt/system_number_locale.h"
-#include "menubar/router_graph_data.h"
 #include "menubar/strings.h"
 #include "platform/qt/qt_conversions.h"
+#include "platform/qt/status_notifier_item.h"
+#include "traffic/secret_store.h"
 
 namespace pulsewell {
 
 namespace {
 
-// Panels ask for icons between 16 and 64 pixels.
-constexpr std::array<int, 6> iconSizes{16, 22, 24, 32, 48, 64};
+const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 
-QIcon makeIcon(const std::optional<RouterGraphData>& graph, bool configured) {
-  const double ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
-  QIcon icon;
-  for (const int size : iconSizes) {
-    const QImage image = RouterMenuBarGraph::compactIcon(graph, size, ratio, configured);
-    if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
-  }
-  return icon;
+// Square entries come at the sizes panels draw them, so no host scales the digits down.
+constexpr std::array<int, 3> squareSizes{16, 22, 32};
+// The wide image stands at the height of a common bar; hosts that show it at its real
+// width (waybar with "icon-size": 22) show exactly this.
+constexpr double wideHeight = 22;
+// A click that closed the popover may reach us once more as the host's Activate.
+constexpr qint64 sameClickMs = 400;
+
+double pixelRatio() {
+  return qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
 }
 
-// Whether the history gives the square anything to show besides the mid line.
-bool hasArea(const RouterGraphData& graph) {
-  const auto drawn = [](const std::vector<double>& samples, double peak) {
-    return samples.size() >= 2 && peak > 0 &&
-           std::any_of(samples.begin(), samples.end(), [](double v) { return v > 0; });
-  };
-  return drawn(graph.down, graph.downPeak) || drawn(graph.up, graph.upPeak);
+bool watcherRunning(const QDBusConnection& bus) {
+  const QDBusConnectionInterface* daemon = bus.isConnected() ? bus.interface() : nullptr;
+  return daemon != nullptr && daemon->isServiceRegistered(watcherService).value();
+}
+
+// A point a host reports, when it lies on a screen; hosts on Wayland report points
+// relative to their own widget, and some report none at all.
+std::optional<QPoint> onScreen(QPoint position) {
+  if (QGuiApplication::platformName() == QLatin1String("wayland")) return std::nullopt;
+  if (position.isNull() || QGuiApplication::screenAt(position) == nullptr) return std::nullopt;
+  return position;
 }
 
 }  // namespace
 
 StatusItem::StatusItem(SNMPTrafficService& service, DefaultsStore& defaults,
                        const QList<QAction*>& menu, std::function<void()> showSettings,
-                       QObject* parent)
+                       const QDBusConnection& bus, QObject* parent)
     : QObject(parent),
       service_(service),
       defaults_(defaults),
       showSettings_(std::move(showSettings)),
-      tray_(std::make_unique<QSystemTrayIcon>()),
+      entries_(menu),
       menu_(std::make_unique<QMenu>()),
-      popover_(std::make_unique<PopoverWindow>()) {
+      showTraffic_(std::make_unique<QAction>(
+          toQString(Strings::text("Show Traffic", "Datenverkehr anzeigen")))),
+      showTrafficSeparator_(std::make_unique<QAction>()),
+      popover_(std::make_unique<PopoverWindow>()),
+      notifier_(
+          std::make_unique<StatusNotifierItem>(bus, QString::fromLatin1(applicationIdentifier))) {
   menu_->setObjectName(QStringLiteral("statusMenu"));
   menu_->addActions(menu);
+  showTraffic_->setObjectName(QStringLiteral("showTrafficAction"));
+  showTrafficSeparator_->setSeparator(true);
+  connect(showTraffic_.get(), &QAction::triggered, this, [this] { togglePopover(); });
 
-  connect(tray_.get(), &QSystemTrayIcon::activated, this, &StatusItem::clicked);
-  // X11 popups swallow the press that closes them; a right press on the entry still
+  notifier_->setTitle(QStringLiteral("Pulsewell"));
+  updateHostMenu();
+  connect(notifier_.get(), &StatusNotifierItem::activated, this, &StatusItem::hostActivated);
+  connect(notifier_.get(), &StatusNotifierItem::secondaryActivated, this,
+          &StatusItem::hostActivated);
+  connect(notifier_.get(), &StatusNotifierItem::contextMenuRequested, this,
+          [this](QPoint) { showMenu(); });
+  connect(notifier_.get(), &StatusNotifierItem::watcherPresentChanged, this,
+          &StatusItem::followWatcher);
+
+  connect(popover_.get(), &PopoverWindow::closed, this, [this] { sinceClosed_.start(); });
+  // X11 popups swallow the press that closes them; a right press on the XEmbed icon still
   // opens the menu.
   connect(popover_.get(), &PopoverWindow::closedByPressOutside, this,
           [this](QPoint position, Qt::MouseButton button) {
-            if (button == Qt::RightButton && tray_->geometry().contains(position)) showMenu();
+            if (button == Qt::RightButton && tray_ && tray_->geometry().contains(position)) {
+              showMenu();
+            }
           });
 
   debounce_.setSingleShot(true);
@@ -76,23 +100,19 @@ StatusItem::StatusItem(SNMPTrafficService& service, DefaultsStore& defaults,
   serviceChanges_ = service_.onWillChange([this] { scheduleRedraw(); });
   settingsChanges_ = defaults_.onChange([this] { scheduleRedraw(); });
 
-  redraw();
-
-  // A panel that starts after the program must still get the entry.
   trayPoll_.setInterval(trayPollInterval);
   connect(&trayPoll_, &QTimer::timeout, this, &StatusItem::checkForTray);
-  checkForTray();
+  // The item learns of a running watcher a moment later; until then no XEmbed icon may
+  // appear beside it.
+  if (!watcherRunning(bus)) checkForTray();
+  redraw();
 }
 
 // The popover and its content go with their window, at once.
 StatusItem::~StatusItem() = default;
 
 QString StatusItem::accessibilityLabel() const {
-  return label_;
-}
-
-QIcon StatusItem::icon() const {
-  return tray_->icon();
+  return toQString(shown_.accessibilityLabel);
 }
 
 void StatusItem::setDebounceInterval(std::chrono::milliseconds interval) {
@@ -104,53 +124,105 @@ void StatusItem::scheduleRedraw() {
 }
 
 void StatusItem::redraw() {
-  const RouterTrafficStatus status = service_.status();
-  const QString prefix = QStringLiteral("Pulsewell: ");
-  if (status == RouterTrafficStatus::notConfigured) {
-    tray_->setIcon(makeIcon(std::nullopt, false));
-    label_ = prefix + toQString(Strings::status(status));
-    tray_->setToolTip(label_);
-    Q_EMIT redrawn();
+  shown_ = TrafficPresentation::make(TrafficSnapshot::of(service_),
+                                     DisplaySettings::read(defaults_, systemNumberLocale()));
+  const PanelEntryForm stored = panelEntryFormNamed(defaults_.string(SettingsKey::panelEntry));
+  // An XEmbed cell is a square whatever is chosen.
+  form_ = tray_ ? PanelEntryForm::square : resolvedForm(stored, host_);
+
+  IconInputs key{form_,
+                 shown_.configured,
+                 shown_.live,
+                 shown_.upCompact,
+                 shown_.downCompact,
+                 shown_.panelGraph,
+                 pixelRatio()};
+  if (form_ == PanelEntryForm::wide) {
+    key.up = shown_.upText;
+    key.down = shown_.downText;
+  }
+  if (form_ == PanelEntryForm::label) {
+    // The small icon beside the label only knows whether the line is live.
+    key.up.clear();
+    key.down.clear();
+    key.graph.reset();
+  }
+  if (drawnFrom_ != key) {
+    drawnFrom_ = key;
+    icons_ = drawIcons();
+    notifier_->setIcon(icons_);
+    if (tray_ && !icons_.isEmpty()) {
+      QIcon icon;
+      for (const QImage& image : std::as_const(icons_))
+        icon.addPixmap(QPixmap::fromImage(image));
+      tray_->setIcon(icon);
+    }
+  }
+
+  const bool label = form_ == PanelEntryForm::label && shown_.configured;
+  notifier_->setLabel(label ? toQString(shown_.panelLabel) : QString(),
+                      label ? toQString(shown_.panelLabelGuide) : QString());
+  notifier_->setToolTip(toQString(shown_.tooltipTitle), toQString(shown_.tooltipBody));
+  if (tray_) tray_->setToolTip(accessibilityLabel());
+  Q_EMIT redrawn();
+}
+
+QList<QImage> StatusItem::drawIcons() const {
+  const double ratio = pixelRatio();
+  QList<QImage> images;
+  if (!shown_.configured || form_ == PanelEntryForm::label) {
+    for (const int size : squareSizes)
+      images.append(RouterMenuBarGraph::routerSymbol(size, ratio, shown_.live));
+    return images;
+  }
+  if (form_ == PanelEntryForm::wide) {
+    images.append(RouterMenuBarGraph::image(shown_.downText, shown_.upText, shown_.panelGraph,
+                                            wideHeight, ratio, !shown_.live));
+    return images;
+  }
+  for (const int size : squareSizes) {
+    images.append(RouterMenuBarGraph::numbersSquare(shown_.upCompact, shown_.downCompact,
+                                                    shown_.panelGraph, size, ratio, !shown_.live));
+  }
+  return images;
+}
+
+void StatusItem::followWatcher(bool present) {
+  if (present) {
+    // The host's own entry replaces the XEmbed icon.
+    trayPoll_.stop();
+    tray_.reset();
+    const std::optional<uint> pid = notifier_->watcherProcessId();
+    host_ = PanelHost::byWatcherProcess(pid ? toStdString(processName(*pid)) : std::string());
+  } else {
+    host_ = PanelHost::embedded();
+    checkForTray();
+  }
+  updateHostMenu();
+  redraw();
+}
+
+void StatusItem::updateHostMenu() {
+  QList<QAction*> actions;
+  if (host_.menuOnLeftClick) actions << showTraffic_.get() << showTrafficSeparator_.get();
+  actions << entries_;
+  notifier_->setMenu(actions);
+}
+
+void StatusItem::checkForTray() {
+  if (notifier_->watcherPresent()) return;
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!trayPoll_.isActive()) trayPoll_.start();
     return;
   }
-
-  const bool up = status == RouterTrafficStatus::up;
-  const bool inBits = defaults_.boolean(SettingsKey::speedInBits);
-  const NumberLocale locale = systemNumberLocale();
-  std::optional<double> downRate;
-  std::optional<double> upRate;
-  if (up && service_.reading()) {
-    downRate = service_.reading()->downBytesPerSec;
-    upRate = service_.reading()->upBytesPerSec;
-  }
-  const std::string downText = Format::rate(downRate, inBits, locale);
-  const std::string upText = Format::rate(upRate, inBits, locale);
-
-  std::optional<RouterGraphData> graph;
-  const std::optional<std::string> style = defaults_.string(SettingsKey::menuBarGraph);
-  if (style == "beside" || style == "behind") {
-    RouterGraphData data;
-    if (up) {
-      data.down = service_.downHistory();
-      data.up = service_.upHistory();
-    }
-    const Format::Peaks peaks =
-        Format::peaks(data.down, data.up, defaults_.integer(SettingsKey::routerLineSpeed),
-                      defaults_.integer(SettingsKey::routerLineSpeedUp), inBits);
-    data.downPeak = peaks.downPeak;
-    data.upPeak = peaks.upPeak;
-    data.behind = style == "behind";
-    graph = std::move(data);
-  }
-
-  // Unlike the menu-bar image the square has no text: with nothing in the history it would
-  // be an empty cell the user cannot find, so it shows the router symbol instead.
-  tray_->setIcon(makeIcon(graph && hasArea(*graph) ? graph : std::nullopt, true));
-  label_ = up ? prefix + QStringLiteral("Download ") + toQString(downText) +
-                    QStringLiteral(", Upload ") + toQString(upText)
-              : prefix + toQString(Strings::status(status));
-  tray_->setToolTip(label_);
-  Q_EMIT redrawn();
+  trayPoll_.stop();
+  if (tray_) return;
+  tray_ = std::make_unique<QSystemTrayIcon>();
+  connect(tray_.get(), &QSystemTrayIcon::activated, this, &StatusItem::clicked);
+  drawnFrom_.reset();
+  redraw();
+  // From here on Qt itself follows the tray when it restarts.
+  tray_->show();
 }
 
 void StatusItem::clicked(QSystemTrayIcon::ActivationReason reason) {
@@ -162,6 +234,9 @@ void StatusItem::clicked(QSystemTrayIcon::ActivationReason reason) {
         togglePopover();
       }
       break;
+    case QSystemTrayIcon::MiddleClick:
+      togglePopover();
+      break;
     case QSystemTrayIcon::Context:
       showMenu();
       break;
@@ -170,35 +245,35 @@ void StatusItem::clicked(QSystemTrayIcon::ActivationReason reason) {
   }
 }
 
-void StatusItem::togglePopover() {
+void StatusItem::hostActivated(QPoint position) {
+  // The press that closed the popover outside it was this very click on the entry.
+  if (!popover_->isOpen() && sinceClosed_.isValid() && sinceClosed_.elapsed() < sameClickMs) {
+    return;
+  }
+  togglePopover(onScreen(position));
+}
+
+void StatusItem::togglePopover(std::optional<QPoint> position) {
   if (popover_->isOpen()) {
     popover_->close();
   } else {
-    openPopover();
+    openPopover(position);
   }
 }
 
-void StatusItem::openPopover() {
+void StatusItem::openPopover(std::optional<QPoint> position) {
   auto* view = new PopoverView(service_, defaults_, [this] {
     popover_->close();
     if (showSettings_) showSettings_();
   });
-  popover_->open(view, tray_->geometry(), QCursor::pos());
+  QRect anchor = tray_ ? tray_->geometry() : QRect();
+  if (anchor.isEmpty() && position) anchor = QRect(*position, QSize(1, 1));
+  popover_->open(view, anchor, QCursor::pos());
 }
 
 void StatusItem::showMenu() {
   popover_->close();
   menu_->popup(QCursor::pos());
-}
-
-void StatusItem::checkForTray() {
-  if (QSystemTrayIcon::isSystemTrayAvailable()) {
-    tray_->show();
-    // From here on Qt itself follows the panel when it restarts.
-    trayPoll_.stop();
-  } else if (!trayPoll_.isActive()) {
-    trayPoll_.start();
-  }
 }
 
 }  // namespace pulsewell

@@ -1,16 +1,22 @@
 #pragma once
 
-#include <QIcon>
+#include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QList>
 #include <QMenu>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "menubar/panel_host.h"
+#include "menubar/traffic_presentation.h"
 #include "traffic/defaults_store.h"
 #include "traffic/signal.h"
 #include "traffic/snmp_traffic_service.h"
@@ -20,65 +26,110 @@ class QAction;
 namespace pulsewell {
 
 class PopoverWindow;
+class StatusNotifierItem;
 
-// The program's entry in the panel. Its icon and tooltip (the accessibility label) follow
-// the traffic service and the display settings: every change of either restarts a 50 ms
-// timer, and when it runs out the entry is redrawn once. A left click opens or closes the
-// popover; a right click (or a control-click) closes it and opens the menu.
+// The program's entry in the panel. It is a StatusNotifierItem of its own wherever a
+// watcher runs on the session bus, and an XEmbed icon only where none does, moving to the
+// watcher as soon as one appears. It shows the rates in the best form the host offers (a
+// label, the wide two-line image, or a square of two numbers) and follows the traffic
+// service and the display settings: every change of either restarts a 50 ms timer, and
+// when it runs out the entry is redrawn once, sending hosts only what changed. A left (or
+// middle) click opens or closes the popover; a right click gives the menu.
 class StatusItem : public QObject {
   Q_OBJECT
 
  public:
   static constexpr std::chrono::milliseconds debounceInterval{50};
-  // How often to look for a panel while none is there.
+  // How often to look for an XEmbed tray while neither it nor a watcher is there.
   static constexpr std::chrono::milliseconds trayPollInterval{1000};
 
   // `menu` lists the menu's entries in order (separators as separator actions); the
-  // actions stay owned by the caller. `showSettings` opens the settings window.
+  // actions stay owned by the caller. `showSettings` opens the settings window. `bus` is
+  // where watchers are looked for (the session bus; tests pass a private one).
   StatusItem(SNMPTrafficService& service, DefaultsStore& defaults, const QList<QAction*>& menu,
-             std::function<void()> showSettings, QObject* parent = nullptr);
+             std::function<void()> showSettings,
+             const QDBusConnection& bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
   ~StatusItem() override;
   StatusItem(const StatusItem&) = delete;
   StatusItem& operator=(const StatusItem&) = delete;
 
-  // The tooltip: "Pulsewell: Download 1.2 MB/s, Upload 80 KB/s" or "Pulsewell: <status>".
+  // "Pulsewell: Download 1.2 MB/s, Upload 80 KB/s" or "Pulsewell: <status>".
   QString accessibilityLabel() const;
-  QIcon icon() const;
-  QSystemTrayIcon& trayIcon() { return *tray_; }
+  const TrafficPresentation& presentation() const { return shown_; }
+  // The form drawn now, and the host it was chosen for.
+  PanelEntryForm form() const { return form_; }
+  const PanelHost& host() const { return host_; }
+  // The images last handed to the panel, one per size.
+  const QList<QImage>& icons() const { return icons_; }
+
+  StatusNotifierItem& statusNotifier() { return *notifier_; }
+  // The XEmbed icon while no watcher runs, else null.
+  QSystemTrayIcon* embeddedIcon() const { return tray_.get(); }
   QMenu& menu() { return *menu_; }
   PopoverWindow& popover() { return *popover_; }
+  // The entry that opens the popover from the menu, on hosts that give the menu on a left
+  // click.
+  QAction& showTrafficAction() { return *showTraffic_; }
 
   // For tests: a shorter or longer debounce.
   void setDebounceInterval(std::chrono::milliseconds interval);
 
  public Q_SLOTS:
-  // The panel entry's click: Trigger (left) toggles the popover; Context (right) opens the
-  // menu.
-  void clicked(QSystemTrayIcon::ActivationReason reason);
-  void togglePopover();
+  // Opens the popover near `position` (global coordinates; none means at the cursor), or
+  // closes it when it is open.
+  void togglePopover(std::optional<QPoint> position = std::nullopt);
   void showMenu();
+  // The XEmbed icon's click: Trigger (left) toggles the popover, or with Control opens the
+  // menu; the middle button opens the popover too; Context (right) opens the menu.
+  void clicked(QSystemTrayIcon::ActivationReason reason);
 
  Q_SIGNALS:
-  // After every redraw of icon and tooltip.
+  // After every redraw of the entry.
   void redrawn();
 
  private:
   void scheduleRedraw();
   void redraw();
+  void followWatcher(bool present);
   void checkForTray();
-  void openPopover();
+  void hostActivated(QPoint position);
+  void openPopover(std::optional<QPoint> position);
+  void updateHostMenu();
+  QList<QImage> drawIcons() const;
 
   SNMPTrafficService& service_;
   DefaultsStore& defaults_;
   std::function<void()> showSettings_;
-  std::unique_ptr<QSystemTrayIcon> tray_;
+  QList<QAction*> entries_;
   std::unique_ptr<QMenu> menu_;
+  std::unique_ptr<QAction> showTraffic_;
+  std::unique_ptr<QAction> showTrafficSeparator_;
   std::unique_ptr<PopoverWindow> popover_;
+  std::unique_ptr<StatusNotifierItem> notifier_;
+  std::unique_ptr<QSystemTrayIcon> tray_;
   QTimer debounce_;
   QTimer trayPoll_;
+  // Since the popover last closed: the click that closed it may reach us once more.
+  QElapsedTimer sinceClosed_;
   Subscription serviceChanges_;
   Subscription settingsChanges_;
-  QString label_;
+
+  PanelHost host_ = PanelHost::embedded();
+  PanelEntryForm form_ = PanelEntryForm::square;
+  TrafficPresentation shown_;
+  // What the icons were drawn from, so an unchanged entry is not drawn again.
+  struct IconInputs {
+    PanelEntryForm form;
+    bool configured;
+    bool live;
+    std::string up;
+    std::string down;
+    std::optional<RouterGraphData> graph;
+    double pixelRatio;
+    bool operator==(const IconInputs&) const = default;
+  };
+  std::optional<IconInputs> drawnFrom_;
+  QList<QImage> icons_;
 };
 
 }  // namespace pulsewell

@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPalette>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -134,20 +135,23 @@ TEST_P(GraphImageTest, TextIsRightAlignedToTheTextWidth) {
   EXPECT_LE(rightmostInk(image, 0, height, text + 4), text + 0.5);
 }
 
-TEST_P(GraphImageTest, TextIsDrawnInTheLabelColour) {
+TEST_P(GraphImageTest, TextIsDrawnInTheLabelColourOverAThinHalo) {
   const QColor label = QGuiApplication::palette().color(QPalette::WindowText);
   const QImage image = Graph::image("888 MB/s", "888 MB/s", std::nullopt, height, ratio());
-  int solid = 0;
+  int inLabelColour = 0;
+  int halo = 0;
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
       const QColor c = image.pixelColor(x, y);
-      if (c.alpha() == 255) {
-        ++solid;
-        EXPECT_TRUE(near(c, label)) << x << "," << y;
+      if (c.alpha() == 255 && near(c, label)) ++inLabelColour;
+      // The halo is the opposite of the label colour, half transparent.
+      if (c.alpha() > 0 && c.alpha() < 200 && std::abs(c.lightness() - label.lightness()) > 128) {
+        ++halo;
       }
     }
   }
-  EXPECT_GT(solid, 10);
+  EXPECT_GT(inLabelColour, 10);
+  EXPECT_GT(halo, 10);
 }
 
 TEST_P(GraphImageTest, EmptyHistoriesShowOnlyTheMidLine) {
@@ -210,34 +214,52 @@ TEST_P(GraphImageTest, ALightPaletteUsesTheLightColours) {
   EXPECT_TRUE(near(at(image, text + 19, 4), QColor(0xFF, 0x95, 0x00)));
 }
 
-TEST_P(GraphImageTest, CompactIconShowsTheHistoryInTheSquare) {
-  const QImage icon = Graph::compactIcon(full(false), 22, ratio(), true);
+TEST_P(GraphImageTest, TheSquareShowsUploadOverDownloadInTheirColours) {
+  const QImage icon = Graph::numbersSquare("80K", "1.2M", std::nullopt, 22, ratio(), false);
   EXPECT_EQ(icon.devicePixelRatio(), ratio());
   EXPECT_EQ(icon.width(), static_cast<int>(22 * ratio()));
   EXPECT_EQ(icon.height(), icon.width());
-  EXPECT_TRUE(isOrange(at(icon, 11, 4)));
-  EXPECT_TRUE(isGreen(at(icon, 11, 18)));
-  EXPECT_EQ(at(icon, 11, 0.4).alpha(), 0);  // the one-pixel margin
+  const QImage top = icon.copy(0, 0, icon.width(), icon.height() / 2);
+  const QImage bottom = icon.copy(0, icon.height() / 2, icon.width(), icon.height() / 2);
+  // Digits, not a sliver: each half is well inked, in its own colour only.
+  EXPECT_GT(countPixels(top, isOrange), static_cast<int>(12 * ratio() * ratio()));
+  EXPECT_EQ(countPixels(top, isGreen), 0);
+  EXPECT_GT(countPixels(bottom, isGreen), static_cast<int>(12 * ratio() * ratio()));
+  EXPECT_EQ(countPixels(bottom, isOrange), 0);
 }
 
-TEST_P(GraphImageTest, CompactIconWithoutConfigurationIsTheRouter) {
-  const QImage icon = Graph::compactIcon(full(false), 22, ratio(), false);
+TEST_P(GraphImageTest, AMutedSquareHasNoTrafficColours) {
+  const QImage icon = Graph::numbersSquare("—", "—", full(false), 22, ratio(), true);
   EXPECT_EQ(countPixels(icon, isGreen), 0);
   EXPECT_EQ(countPixels(icon, isOrange), 0);
-  int ink = 0;
-  for (int y = 0; y < icon.height(); ++y) {
-    for (int x = 0; x < icon.width(); ++x)
-      ink += icon.pixelColor(x, y).alpha() > 128 ? 1 : 0;
-  }
-  EXPECT_GT(ink, static_cast<int>(20 * ratio() * ratio()));
-  EXPECT_EQ(at(icon, 0.5, 0.5).alpha(), 0);
-  EXPECT_EQ(at(icon, 21.5, 21.5).alpha(), 0);
+  EXPECT_NE(icon, Graph::numbersSquare("—", "—", full(false), 22, ratio(), false));
 }
 
-TEST_P(GraphImageTest, CompactIconConfiguredWithoutAGraphLightsTheRouter) {
-  const QImage icon = Graph::compactIcon(std::nullopt, 22, ratio(), true);
-  EXPECT_GT(countPixels(icon, isGreen), 0);
-  EXPECT_GT(countPixels(icon, isOrange), 0);
+TEST_P(GraphImageTest, TheRouterSymbolLightsUpOnlyWhenLit) {
+  const QImage dark = Graph::routerSymbol(22, ratio(), false);
+  EXPECT_EQ(countPixels(dark, isGreen), 0);
+  int ink = 0;
+  for (int y = 0; y < dark.height(); ++y) {
+    for (int x = 0; x < dark.width(); ++x)
+      ink += dark.pixelColor(x, y).alpha() > 128 ? 1 : 0;
+  }
+  EXPECT_GT(ink, static_cast<int>(20 * ratio() * ratio()));
+  EXPECT_EQ(at(dark, 0.5, 0.5).alpha(), 0);
+  const QImage lit = Graph::routerSymbol(22, ratio(), true);
+  EXPECT_GT(countPixels(lit, isGreen), 0);
+  EXPECT_GT(countPixels(lit, isOrange), 0);
+}
+
+TEST_P(GraphImageTest, AMutedImageDrawsItsTextFaintly) {
+  const QImage live = Graph::image("—", "—", std::nullopt, height, ratio());
+  const QImage muted = Graph::image("—", "—", std::nullopt, height, ratio(), true);
+  int strongest = 0;
+  for (int y = 0; y < muted.height(); ++y) {
+    for (int x = 0; x < muted.width(); ++x)
+      strongest = std::max(strongest, muted.pixelColor(x, y).alpha());
+  }
+  EXPECT_LT(strongest, 230);
+  EXPECT_NE(live, muted);
 }
 
 TEST_P(GraphImageTest, SavesSamplesForPeopleToLookAt) {
@@ -260,11 +282,11 @@ TEST_P(GraphImageTest, SavesSamplesForPeopleToLookAt) {
   saveArtifact(
       Graph::image("\u2014", "\u2014", RouterGraphData{{}, {}, 1, 1, false}, height, ratio()),
       QStringLiteral("connecting") + suffix);
-  saveArtifact(Graph::compactIcon(beside, 22, ratio(), true), QStringLiteral("compact") + suffix);
-  saveArtifact(Graph::compactIcon(std::nullopt, 22, ratio(), false),
-               QStringLiteral("router") + suffix);
-  saveArtifact(Graph::compactIcon(std::nullopt, 64, ratio(), true),
-               QStringLiteral("router-configured-64") + suffix);
+  saveArtifact(Graph::numbersSquare("80K", "1.2M", beside, 22, ratio(), false),
+               QStringLiteral("square") + suffix);
+  saveArtifact(Graph::numbersSquare("—", "—", std::nullopt, 22, ratio(), true),
+               QStringLiteral("square-muted") + suffix);
+  saveArtifact(Graph::routerSymbol(22, ratio(), false), QStringLiteral("router") + suffix);
 }
 
 INSTANTIATE_TEST_SUITE_P(PixelRatios, GraphImageTest, testing::Values(1.0, 2.0),
@@ -279,8 +301,9 @@ TEST(GraphImageInputTest, BadSizesGiveANullImage) {
   EXPECT_TRUE(Graph::image("1 B/s", "1 B/s", std::nullopt, 1e12, 1).isNull());
   EXPECT_TRUE(Graph::image(std::string(20000, '8'), "1 B/s", std::nullopt, height, 1).isNull());
   EXPECT_TRUE(Graph::image("1 B/s", "1 B/s", std::nullopt, height, 1e9).isNull());
-  EXPECT_TRUE(Graph::compactIcon(std::nullopt, 0, 1, false).isNull());
-  EXPECT_TRUE(Graph::compactIcon(std::nullopt, 1 << 30, 1, false).isNull());
+  EXPECT_TRUE(Graph::numbersSquare("1", "1", std::nullopt, 0, 1, false).isNull());
+  EXPECT_TRUE(Graph::numbersSquare("1", "1", std::nullopt, 1 << 30, 1, false).isNull());
+  EXPECT_TRUE(Graph::routerSymbol(0, 1, false).isNull());
 }
 
 TEST(GraphImageInputTest, AnUnusablePixelRatioCountsAsOne) {

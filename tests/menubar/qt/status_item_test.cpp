@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
@@ -16,12 +18,15 @@
 #include <string>
 #include <thread>
 
+#include "fake_status_notifier_watcher.h"
 #include "growing_device.h"
 #include "menubar/format.h"
 #include "menubar/qt/popover_view.h"
 #include "menubar/qt/popover_window.h"
 #include "menubar/qt/router_menu_bar_graph.h"
 #include "platform/qt/qt_main_queue.h"
+#include "platform/qt/status_notifier_item.h"
+#include "private_bus.h"
 #include "shell_test_support.h"
 #include "snmp/snmp_error.h"
 #include "traffic/memory_defaults_store.h"
@@ -32,21 +37,25 @@ namespace {
 
 using namespace std::chrono_literals;
 
-QImage iconImage(const StatusItem& item) {
-  return item.icon()
-      .pixmap(QSize(22, 22))
-      .toImage()
-      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+// The 22-pixel square the entry hands the panel.
+QImage squareIcon(const StatusItem& item) {
+  for (const QImage& image : item.icons()) {
+    if (image.width() == 22) return image;
+  }
+  return {};
 }
 
-QImage expectedIcon(const std::optional<RouterGraphData>& graph, bool configured) {
-  return RouterMenuBarGraph::compactIcon(graph, 22, 1.0, configured)
-      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+QImage numbers(const char* up, const char* down, const std::optional<RouterGraphData>& graph,
+               bool muted) {
+  return RouterMenuBarGraph::numbersSquare(up, down, graph, 22, 1.0, muted);
 }
 
-class StatusItemTest : public ::testing::Test {
+// The entry over a bus of the test's own, where a fake panel can run a watcher.
+class StatusItemTest : public test::PrivateBus {
  protected:
   void SetUp() override {
+    test::PrivateBus::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     defaults_.registerDefaults({{SettingsKey::menuBarGraph, DefaultsValue(std::string("beside"))}});
     about_.setText(QStringLiteral("About Pulsewell"));
     separator_.setSeparator(true);
@@ -58,6 +67,8 @@ class StatusItemTest : public ::testing::Test {
     item_.reset();
     service_.reset();
     queue_->close();
+    watcher_.reset();
+    test::PrivateBus::TearDown();
   }
 
   SNMPTrafficService& makeService(SNMPTrafficService::ClientFactory factory = {},
@@ -69,10 +80,34 @@ class StatusItemTest : public ::testing::Test {
   }
 
   StatusItem& makeItem() {
-    item_ = std::make_unique<StatusItem>(*service_, defaults_,
-                                         QList<QAction*>{&about_, &separator_, &settings_, &quit_},
-                                         [this] { ++settingsOpened_; });
+    item_ = std::make_unique<StatusItem>(
+        *service_, defaults_, QList<QAction*>{&about_, &separator_, &settings_, &quit_},
+        [this] { ++settingsOpened_; }, connect(QStringLiteral("item")));
     return *item_;
+  }
+
+  // A panel's watcher; the entry registers with it.
+  void startPanel() {
+    watcher_ = std::make_unique<test::FakeStatusNotifierWatcher>(address());
+    ASSERT_TRUE(watcher_->isServing());
+  }
+
+  // One property of the entry as a panel reads it.
+  QVariant property(const char* name) {
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        item_->statusNotifier().serviceName(), QStringLiteral("/StatusNotifierItem"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QStringLiteral("org.kde.StatusNotifierItem") << QString::fromLatin1(name);
+    const QDBusMessage reply = connect(QStringLiteral("panel")).call(get, QDBus::BlockWithGui);
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
+  }
+
+  void callOnEntry(const char* method) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        item_->statusNotifier().serviceName(), QStringLiteral("/StatusNotifierItem"),
+        QStringLiteral("org.kde.StatusNotifierItem"), QString::fromLatin1(method));
+    call << 100 << 5;
+    connect(QStringLiteral("panel")).call(call, QDBus::BlockWithGui);
   }
 
   // Waits for the redraw that follows the changes made so far.
@@ -93,6 +128,7 @@ class StatusItemTest : public ::testing::Test {
   MemoryDefaultsStore defaults_;
   std::unique_ptr<SNMPTrafficService> service_;
   std::unique_ptr<StatusItem> item_;
+  std::unique_ptr<test::FakeStatusNotifierWatcher> watcher_;
   QAction about_;
   QAction separator_;
   QAction settings_;
@@ -104,8 +140,7 @@ TEST_F(StatusItemTest, ShowsTheRouterSymbolAndTheStatusAtOnceWhenNothingIsSetUp)
   makeService();
   const StatusItem& item = makeItem();
   EXPECT_EQ(item.accessibilityLabel(), QStringLiteral("Pulsewell: Not set up yet"));
-  EXPECT_EQ(const_cast<StatusItem&>(item).trayIcon().toolTip(), item.accessibilityLabel());
-  EXPECT_EQ(iconImage(item), expectedIcon(std::nullopt, false));
+  EXPECT_EQ(squareIcon(item), RouterMenuBarGraph::routerSymbol(22, 1.0, false));
 }
 
 struct LabelCase {
@@ -190,37 +225,85 @@ TEST_F(StatusItemTest, ServiceAndSettingsSignalsAreMergedIntoOneRedraw) {
   EXPECT_EQ(item_->accessibilityLabel(), QStringLiteral("Pulsewell: Connecting …"));
 }
 
-TEST_F(StatusItemTest, TheGraphStyleDecidesWhetherTheIconShowsTheHistory) {
+TEST_F(StatusItemTest, TheSquareShowsBothNumbersWithTheGraphStyleBehindThem) {
   GrowingDevice device;
   upAndHeld(device);
   makeItem();
+  // Held still, the service keeps the histories but shows no reading.
   const Format::Peaks peaks =
       Format::peaks(service_->downHistory(), service_->upHistory(), 0, 0, false);
   const RouterGraphData graph{.down = service_->downHistory(),
                               .up = service_->upHistory(),
                               .downPeak = peaks.downPeak,
                               .upPeak = peaks.upPeak};
-  EXPECT_EQ(iconImage(*item_), expectedIcon(graph, true));
+  EXPECT_EQ(item_->form(), PanelEntryForm::square);
+  EXPECT_EQ(squareIcon(*item_), numbers("—", "—", graph, false));
 
   // Only "beside" and "behind" draw a graph; any other text (even "Beside") draws none.
   for (const char* style : {"Beside", "off", ""}) {
     defaults_.set(SettingsKey::menuBarGraph, std::string(style));
     ASSERT_TRUE(redrawn());
-    EXPECT_EQ(iconImage(*item_), expectedIcon(std::nullopt, true)) << style;
+    EXPECT_EQ(squareIcon(*item_), numbers("—", "—", std::nullopt, false)) << style;
   }
   defaults_.set(SettingsKey::menuBarGraph, std::string("behind"));
   ASSERT_TRUE(redrawn());
   RouterGraphData behind = graph;
   behind.behind = true;
-  EXPECT_EQ(iconImage(*item_), expectedIcon(behind, true));
+  EXPECT_EQ(squareIcon(*item_), numbers("—", "—", behind, false));
 }
 
-TEST_F(StatusItemTest, WithNothingInTheHistoryTheSquareShowsTheRouterSymbol) {
+TEST_F(StatusItemTest, WhileFailingTheSquareIsMuted) {
   makeService(failingWith(SNMPError::timeout())).apply(unreachableConfig());
   makeItem();
-  // A graph of only the mid line would leave an empty cell in the panel.
-  EXPECT_EQ(iconImage(*item_), expectedIcon(std::nullopt, true));
-  EXPECT_NE(iconImage(*item_), expectedIcon(std::nullopt, false));
+  EXPECT_EQ(squareIcon(*item_), numbers("—", "—", std::nullopt, true));
+  EXPECT_NE(squareIcon(*item_), numbers("—", "—", std::nullopt, false));
+}
+
+TEST_F(StatusItemTest, WithAWatcherTheEntryRegistersAndCarriesRatesAndTooltip) {
+  startPanel();
+  GrowingDevice device;
+  makeService({}, device.clock()).apply(device.config());
+  StatusItem& item = makeItem();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return item.statusNotifier().isRegistered(); }, 5000));
+  EXPECT_TRUE(watcher_->items().contains(item.statusNotifier().serviceName()));
+  EXPECT_EQ(item.embeddedIcon(), nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return item.presentation().downRate.has_value(); }, 5000));
+
+  // A host that shows labels gets the rates as text, upload first, with a steady width.
+  defaults_.set(SettingsKey::panelEntry, std::string("label"));
+  ASSERT_TRUE(redrawn());
+  EXPECT_EQ(property("XAyatanaLabel").toString(), QStringLiteral("↑ 500 B/s ↓ 1.0 KB/s"));
+  EXPECT_EQ(property("XAyatanaLabelGuide").toString(), QStringLiteral("↑ 888 MB/s ↓ 888 MB/s"));
+
+  // A host that shows wide icons gets the two-line image.
+  defaults_.set(SettingsKey::panelEntry, std::string("wide"));
+  ASSERT_TRUE(redrawn());
+  EXPECT_EQ(property("XAyatanaLabel").toString(), QString());
+  ASSERT_EQ(item.icons().size(), 1);
+  EXPECT_GT(item.icons().front().width(), item.icons().front().height());
+  EXPECT_EQ(item.icons().front().height(), 22);
+}
+
+TEST_F(StatusItemTest, ALateWatcherTakesTheEntry) {
+  makeService();
+  StatusItem& item = makeItem();
+  EXPECT_FALSE(item.statusNotifier().isRegistered());
+  startPanel();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return item.statusNotifier().isRegistered(); }, 5000));
+}
+
+TEST_F(StatusItemTest, ThePanelsClicksToggleThePopoverAndOpenTheMenu) {
+  startPanel();
+  makeService();
+  StatusItem& item = makeItem();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return item.statusNotifier().isRegistered(); }, 5000));
+  callOnEntry("Activate");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return item.popover().isOpen(); }, 5000));
+  callOnEntry("Activate");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !item.popover().isOpen(); }, 5000));
+  callOnEntry("ContextMenu");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return item.menu().isVisible(); }, 5000));
+  item.menu().close();
 }
 
 TEST_F(StatusItemTest, TheMenuHoldsTheGivenEntriesInOrder) {
