@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "menubar/display_settings.h"
 #include "menubar/strings.h"
 #include "traffic/snmp_traffic_sampler.h"
 #include "traffic/text_whitespace.h"
@@ -204,6 +205,11 @@ std::string SettingsModel::graphStyle() const {
   return state_->defaults.string(SettingsKey::menuBarGraph).value_or("beside");
 }
 
+std::string SettingsModel::panelEntry() const {
+  return std::string(
+      panelEntryFormName(panelEntryFormNamed(state_->defaults.string(SettingsKey::panelEntry))));
+}
+
 std::int64_t SettingsModel::downLineSpeed() const {
   return state_->defaults.integer(SettingsKey::routerLineSpeed);
 }
@@ -232,6 +238,11 @@ void SettingsModel::setInBits(bool on) {
 void SettingsModel::setGraphStyle(const std::string& style) {
   if (style == graphStyle()) return;
   state_->defaults.set(SettingsKey::menuBarGraph, style);
+}
+
+void SettingsModel::setPanelEntry(const std::string& form) {
+  if (form == panelEntry()) return;
+  state_->defaults.set(SettingsKey::panelEntry, form);
 }
 
 void SettingsModel::setDownLineSpeed(std::int64_t mbitPerSec) {

@@ -60,6 +60,8 @@ class SettingsModel {
   bool swapDirections() const;
   bool inBits() const;
   std::string graphStyle() const;
+  // "automatic", "label", "wide" or "square": the form of the panel entry.
+  std::string panelEntry() const;
   std::int64_t downLineSpeed() const;
   std::int64_t upLineSpeed() const;
 
@@ -70,6 +72,7 @@ class SettingsModel {
   // Display settings only reach the store.
   void setInBits(bool on);
   void setGraphStyle(const std::string& style);
+  void setPanelEntry(const std::string& form);
   void setDownLineSpeed(std::int64_t mbitPerSec);
   void setUpLineSpeed(std::int64_t mbitPerSec);
 

@@ -553,11 +553,15 @@ TEST_F(SettingsModelTest, DisplaySettingsOnlyReachTheStore) {
   auto model = makeModel();
   model->setInBits(true);
   model->setGraphStyle("behind");
+  EXPECT_EQ(model->panelEntry(), "automatic");
+  model->setPanelEntry("square");
   model->setDownLineSpeed(250);
   model->setUpLineSpeed(40);
   EXPECT_EQ(applyCount, 0);
   EXPECT_TRUE(defaults.boolean(SettingsKey::speedInBits));
   EXPECT_EQ(defaults.string(SettingsKey::menuBarGraph), "behind");
+  EXPECT_EQ(defaults.string(SettingsKey::panelEntry), "square");
+  EXPECT_EQ(model->panelEntry(), "square");
   EXPECT_EQ(defaults.integer(SettingsKey::routerLineSpeed), 250);
   EXPECT_EQ(defaults.integer(SettingsKey::routerLineSpeedUp), 40);
 }

@@ -316,6 +316,18 @@ QGroupBox* SettingsWindow::buildDisplaySection() {
   });
   addLabelledRow(form, text("Menu bar graph", "Diagramm in der Menüleiste"), "graphLabel", graph_);
 
+  // Chosen by the panel that hosts the entry; this only overrides a wrong choice.
+  panelEntry_ = new QComboBox(box);
+  panelEntry_->setObjectName(QStringLiteral("panelEntryPicker"));
+  panelEntry_->addItem(text("Automatic", "Automatisch"), QStringLiteral("automatic"));
+  panelEntry_->addItem(text("Text label", "Textbeschriftung"), QStringLiteral("label"));
+  panelEntry_->addItem(text("Wide image", "Breites Bild"), QStringLiteral("wide"));
+  panelEntry_->addItem(text("Two numbers", "Zwei Zahlen"), QStringLiteral("square"));
+  QObject::connect(panelEntry_, &QComboBox::activated, this, [this](int index) {
+    model_->setPanelEntry(toStdString(panelEntry_->itemData(index).toString()));
+  });
+  addLabelledRow(form, text("Panel entry", "Eintrag im Panel"), "panelEntryLabel", panelEntry_);
+
   downSpeed_ = lineEdit("downSpeedField", QStringLiteral("0"), box);
   upSpeed_ = lineEdit("upSpeedField", QStringLiteral("0"), box);
   addLabelledRow(form, text("Max. download (Mbit/s)", "Max. Download (Mbit/s)"), "downSpeedLabel",
@@ -384,6 +396,7 @@ void SettingsWindow::render() {
 
   setCurrentIndex(unit_, model.inBits() ? 1 : 0);
   setCurrentIndex(graph_, graph_->findData(toQString(model.graphStyle())));
+  setCurrentIndex(panelEntry_, panelEntry_->findData(toQString(model.panelEntry())));
   renderSpeed(downSpeed_, model.downLineSpeed());
   renderSpeed(upSpeed_, model.upLineSpeed());
 

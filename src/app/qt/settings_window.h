@@ -69,6 +69,7 @@ class SettingsWindow : public QWidget {
   QLabel* status_ = nullptr;
   QComboBox* unit_ = nullptr;
   QComboBox* graph_ = nullptr;
+  QComboBox* panelEntry_ = nullptr;
   QLineEdit* downSpeed_ = nullptr;
   QLineEdit* upSpeed_ = nullptr;
   QCheckBox* launch_ = nullptr;

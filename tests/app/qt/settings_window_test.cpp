@@ -199,6 +199,11 @@ TEST_F(SettingsWindowTest, EnglishLabelsAndPlaceholders) {
   EXPECT_EQ(graph->itemText(0), "Off");
   EXPECT_EQ(graph->itemText(1), "Beside");
   EXPECT_EQ(graph->itemText(2), "Behind");
+  EXPECT_EQ(labelText("panelEntryLabel"), "Panel entry");
+  auto* entry = find<QComboBox>("panelEntryPicker");
+  ASSERT_EQ(entry->count(), 4);
+  EXPECT_EQ(entry->itemText(0), "Automatic");
+  EXPECT_EQ(entry->itemText(3), "Two numbers");
 }
 
 TEST_F(SettingsWindowTest, GermanLabelsAndPlaceholders) {
@@ -229,6 +234,8 @@ TEST_F(SettingsWindowTest, GermanLabelsAndPlaceholders) {
   EXPECT_EQ(graph->itemText(0), "Aus");
   EXPECT_EQ(graph->itemText(1), "Daneben");
   EXPECT_EQ(graph->itemText(2), "Dahinter");
+  EXPECT_EQ(labelText("panelEntryLabel"), "Eintrag im Panel");
+  EXPECT_EQ(find<QComboBox>("panelEntryPicker")->itemText(2), "Breites Bild");
   EXPECT_EQ(find<QComboBox>("unitPicker")->itemText(1), "bit/s");
 }
 
@@ -462,6 +469,11 @@ TEST_F(SettingsWindowTest, PickersStoreTheirTags) {
   graph->setFocus();
   QTest::keyClick(graph, Qt::Key_Down);
   EXPECT_EQ(defaults.string(SettingsKey::menuBarGraph), "behind");
+  auto* entry = find<QComboBox>("panelEntryPicker");
+  EXPECT_EQ(entry->currentText(), "Automatic");
+  entry->setFocus();
+  QTest::keyClick(entry, Qt::Key_Down);
+  EXPECT_EQ(defaults.string(SettingsKey::panelEntry), "label");
   EXPECT_EQ(applyCount, 0);
 }
 
