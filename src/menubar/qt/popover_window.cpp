@@ -10,7 +10,9 @@
 namespace pulsewell {
 
 PopoverWindow::PopoverWindow(QWidget* parent)
-    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint) {
+    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint),
+      closesOnFocusLoss_(QGuiApplication::platformName() == QLatin1String("wayland") ||
+                         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
   setObjectName(QStringLiteral("popover"));
   setAttribute(Qt::WA_QuitOnClose, false);
   auto* layout = new QVBoxLayout(this);
@@ -39,6 +41,7 @@ void PopoverWindow::open(QWidget* content, const QRect& anchor, const QPoint& cu
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
   move(placement(anchor, cursor, size(), available));
+  wasActive_ = false;
   show();
   raise();
   activateWindow();
@@ -75,6 +78,16 @@ void PopoverWindow::mousePressEvent(QMouseEvent* event) {
   const Qt::MouseButton button = event->button();
   QWidget::mousePressEvent(event);  // a press outside closes the popup
   if (outside) Q_EMIT closedByPressOutside(global, button);
+}
+
+void PopoverWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::ActivationChange || !closesOnFocusLoss_) return;
+  if (isActiveWindow()) {
+    wasActive_ = true;
+  } else if (wasActive_ && isVisible()) {
+    close();
+  }
 }
 
 void PopoverWindow::hideEvent(QHideEvent* event) {

@@ -43,9 +43,14 @@ class PopoverWindow : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   QPointer<QWidget> content_;
+  // On Wayland (and Xwayland) no pointer grab tells us of a click elsewhere; losing the
+  // keyboard focus does.
+  bool closesOnFocusLoss_;
+  bool wasActive_ = false;
 };
 
 }  // namespace pulsewell

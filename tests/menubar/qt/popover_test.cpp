@@ -345,5 +345,20 @@ TEST_F(PopoverWindowTest, FollowsItsContentsHeight) {
   EXPECT_EQ(window_.width(), 280);
 }
 
+TEST(PopoverWindowOnWayland, ClosesWhenAnotherWindowTakesTheFocus) {
+  // Wayland grants no pointer grab: focus moving elsewhere is the click elsewhere.
+  qputenv("WAYLAND_DISPLAY", "wayland-test");
+  PopoverWindow window;
+  qunsetenv("WAYLAND_DISPLAY");
+  auto* content = new QLabel(QStringLiteral("content"));
+  content->setFixedSize(280, 120);
+  window.open(content, QRect(400, 0, 22, 22), {});
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  QWidget elsewhere;
+  elsewhere.show();
+  elsewhere.activateWindow();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isOpen(); }, 5000));
+}
+
 }  // namespace
 }  // namespace pulsewell
