@@ -251,7 +251,7 @@ shot() {
   last_shot=$file
 }
 
-# Finds pulsewell's orange and green (in either palette) inside a box of `image` and prints
+# Finds pulsewell's orange and green (any shade) inside a box of `image` and prints
 # "x y w h count": the bounding box of those pixels in image coordinates.
 # Usage: find_colours IMAGE X Y W H [orange|green|both]
 find_colours() {
@@ -261,8 +261,18 @@ find_colours() {
       /^#/ { next }
       {
         px = $1; py = $2; r = $3; g = $4; b = $5
-        orange = (r >= 220 && g >= 120 && g <= 185 && b <= 70)
-        green = (g >= 170 && r <= 90 && b >= 60 && b <= 120)
+        # By hue, so that the bright graph colours, the darker text colours for light bars
+        # and their anti-aliased edges all count; greys and faint edges do not.
+        max = r; if (g > max) max = g; if (b > max) max = b
+        min = r; if (g < min) min = g; if (b < min) min = b
+        delta = max - min
+        if (delta < 60) next
+        if (max == r) hue = 60 * (g - b) / delta
+        else if (max == g) hue = 60 * ((b - r) / delta + 2)
+        else hue = 60 * ((r - g) / delta + 4)
+        if (hue < 0) hue += 360
+        orange = (hue >= 15 && hue <= 50)
+        green = (hue >= 100 && hue <= 160)
         hit = (which == "orange" && orange) || (which == "green" && green) ||
               (which == "both" && (orange || green))
         if (!hit) next
