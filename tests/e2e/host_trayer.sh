@@ -56,8 +56,8 @@ click_y=$((tray_y + tray_h / 2))
 # --- left click: the popover under the entry -----------------------------------------------
 left_click() { xdotool mousemove "$click_x" "$click_y" click 1; }
 click_until left_click popover_open || fail "no popover after a left click on the entry"
-popover_near_entry "$click_x" "$panel_h"
 wait_for 10 popover_drawn 02-popover || fail "the popover shows none of our colours"
+popover_near_entry "$click_x" "$panel_h"
 xdotool key Escape
 wait_for 10 popover_closed || fail "Escape left the popover open"
 click_until left_click popover_open || fail "no popover after another left click"

@@ -89,8 +89,8 @@ step "entry at ${entry_w}x${entry_h}+${entry_x}+${entry_y}"
 left_click() { xdotool mousemove "$click_x" "$click_y" click 1; }
 click_until left_click popover_open || fail "no popover after a left click on the entry"
 read -r popover_id _ pop_h pop_x pop_y <"$work/popover"
-popover_near_entry "$click_x" 28
 wait_for 10 popover_drawn 02-popover || fail "the popover shows none of our colours"
+popover_near_entry "$click_x" 28
 xdotool key Escape
 wait_for 10 popover_closed || fail "Escape left the popover open"
 
