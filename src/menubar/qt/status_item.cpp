@@ -23,7 +23,7 @@ namespace pulsewell {
 
 namespace {
 
-const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+constexpr const char* watcherService = "org.kde.StatusNotifierWatcher";
 
 // Square entries come at the sizes panels draw them, so no host scales the digits down.
 constexpr std::array<int, 3> squareSizes{16, 22, 32};
@@ -39,7 +39,8 @@ double pixelRatio() {
 
 bool watcherRunning(const QDBusConnection& bus) {
   const QDBusConnectionInterface* daemon = bus.isConnected() ? bus.interface() : nullptr;
-  return daemon != nullptr && daemon->isServiceRegistered(watcherService).value();
+  return daemon != nullptr &&
+         daemon->isServiceRegistered(QString::fromLatin1(watcherService)).value();
 }
 
 // A point a host reports, when it lies on a screen; hosts on Wayland report points
