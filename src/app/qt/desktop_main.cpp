@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QPixmapCache>
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
@@ -76,6 +77,9 @@ void describeApplication() {
         RouterMenuBarGraph::routerSymbol(size, qGuiApp->devicePixelRatio(), true)));
   }
   QGuiApplication::setWindowIcon(icon);
+  // An XEmbed tray draws each new icon through Qt's global pixmap cache, which would keep
+  // hours of old icons up to its 10 MB default; a few hundred kilobytes hold what is shown.
+  QPixmapCache::setCacheLimit(512);
 }
 
 }  // namespace
