@@ -14,6 +14,9 @@ struct PanelHost {
   // The host opens the menu on a left click instead of activating the entry (GNOME's
   // AppIndicator extension), so the menu must offer the popover itself.
   bool menuOnLeftClick = false;
+  // The host's bar is dark whatever the desktop's palette says (GNOME's top bar, waybar's
+  // default style); unknown hosts follow the palette.
+  bool darkBar = false;
 
   static PanelHost byWatcherProcess(std::string_view processName);
   // Where no watcher runs: a plain XEmbed tray, which gives each icon a small square.

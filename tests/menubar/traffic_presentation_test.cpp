@@ -143,19 +143,21 @@ TEST(PanelHostTest, TheWatchersProcessTellsTheForm) {
     std::string_view process;
     PanelEntryForm form;
     bool menuOnLeftClick;
+    bool darkBar;
   };
   for (const Case& c : std::vector<Case>{
-           {"gnome-shell", PanelEntryForm::label, true},
-           {"ayatana-indica", PanelEntryForm::label, false},
-           {"waybar", PanelEntryForm::wide, false},
-           {"xfce4-panel", PanelEntryForm::square, false},
-           {"kded5", PanelEntryForm::square, false},
-           {"", PanelEntryForm::square, false},
+           {"gnome-shell", PanelEntryForm::label, true, true},
+           {"ayatana-indica", PanelEntryForm::label, false, false},
+           {"waybar", PanelEntryForm::wide, false, true},
+           {"xfce4-panel", PanelEntryForm::square, false, false},
+           {"kded5", PanelEntryForm::square, false, false},
+           {"", PanelEntryForm::square, false, false},
        }) {
     SCOPED_TRACE(c.process);
     const PanelHost host = PanelHost::byWatcherProcess(c.process);
     EXPECT_EQ(host.form, c.form);
     EXPECT_EQ(host.menuOnLeftClick, c.menuOnLeftClick);
+    EXPECT_EQ(host.darkBar, c.darkBar);
   }
   // The stored choice wins over the host's.
   const PanelHost gnome = PanelHost::byWatcherProcess("gnome-shell");

@@ -96,11 +96,16 @@ struct Colours {
 };
 
 // The platform's label colour, and the system green and orange of the palette's appearance.
-Colours colours() {
+Colours colours(BarTone tone = BarTone::followPalette) {
   const QPalette palette = QGuiApplication::palette();
-  const bool dark = palette.color(QPalette::Window).lightness() < 128;
+  const bool dark = tone == BarTone::followPalette
+                        ? palette.color(QPalette::Window).lightness() < 128
+                        : tone == BarTone::dark;
+  QColor label = palette.color(QPalette::WindowText);
+  if (tone != BarTone::followPalette)
+    label = dark ? QColor(0xF2, 0xF2, 0xF2) : QColor(0x1E, 0x1E, 0x1E);
   return Colours{
-      .label = palette.color(QPalette::WindowText),
+      .label = label,
       .green = dark ? QColor(0x30, 0xD1, 0x58) : QColor(0x34, 0xC7, 0x59),
       .orange = dark ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xFF, 0x95, 0x00),
       .greenText = dark ? QColor(0x30, 0xD1, 0x58) : QColor(0x1A, 0x7F, 0x37),
@@ -156,7 +161,7 @@ MeasuredLine measure(std::string_view text, std::string_view arrow) {
 // The opposite of the text colour, laid thinly around glyphs so that they stay legible on
 // whatever colour the panel's bar has.
 QColor halo(const QColor& text) {
-  return text.lightness() >= 128 ? QColor(0, 0, 0, 140) : QColor(255, 255, 255, 160);
+  return text.lightness() >= 128 ? QColor(0, 0, 0, 170) : QColor(255, 255, 255, 170);
 }
 
 void fillText(QPainter& painter, const QPainterPath& glyphs, const QColor& colour) {
@@ -310,7 +315,7 @@ const QFont& unitFont() {
 
 QImage image(std::string_view down, std::string_view up,
              const std::optional<RouterGraphData>& graph, double heightPoints,
-             double devicePixelRatio, bool muted) {
+             double devicePixelRatio, bool muted, BarTone tone) {
   if (!(heightPoints >= 1 && heightPoints <= maximumPixels)) return {};
   const double ratio = usableRatio(devicePixelRatio);
 
@@ -325,7 +330,7 @@ QImage image(std::string_view down, std::string_view up,
 
   QImage result = blankImage(layout.imageWidth, layout.height, ratio);
   if (result.isNull()) return result;
-  const Colours palette = colours();
+  const Colours palette = colours(tone);
   const Flip flip(layout.height);
   QPainter painter(&result);
   painter.setRenderHint(QPainter::Antialiasing);
@@ -339,12 +344,12 @@ QImage image(std::string_view down, std::string_view up,
 
 QImage numbersSquare(std::string_view up, std::string_view down,
                      const std::optional<RouterGraphData>& graph, int sizePx,
-                     double devicePixelRatio, bool muted) {
+                     double devicePixelRatio, bool muted, BarTone tone) {
   if (sizePx < 1) return {};
   const auto size = static_cast<double>(sizePx);
   QImage result = blankImage(size, size, usableRatio(devicePixelRatio));
   if (result.isNull()) return result;
-  const Colours palette = colours();
+  const Colours palette = colours(tone);
   QPainter painter(&result);
   painter.setRenderHint(QPainter::Antialiasing);
   if (graph && !muted) {
@@ -359,14 +364,14 @@ QImage numbersSquare(std::string_view up, std::string_view down,
   return result;
 }
 
-QImage routerSymbol(int sizePx, double devicePixelRatio, bool lit) {
+QImage routerSymbol(int sizePx, double devicePixelRatio, bool lit, BarTone tone) {
   if (sizePx < 1) return {};
   const auto size = static_cast<double>(sizePx);
   QImage result = blankImage(size, size, usableRatio(devicePixelRatio));
   if (result.isNull()) return result;
   QPainter painter(&result);
   painter.setRenderHint(QPainter::Antialiasing);
-  drawRouter(painter, size, colours(), lit);
+  drawRouter(painter, size, colours(tone), lit);
   return result;
 }
 

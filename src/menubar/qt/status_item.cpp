@@ -137,7 +137,8 @@ void StatusItem::redraw() {
                  shown_.upCompact,
                  shown_.downCompact,
                  shown_.panelGraph,
-                 pixelRatio()};
+                 pixelRatio(),
+                 host_.darkBar};
   if (form_ == PanelEntryForm::wide) {
     key.up = shown_.upText;
     key.down = shown_.downText;
@@ -170,20 +171,22 @@ void StatusItem::redraw() {
 
 QList<QImage> StatusItem::drawIcons() const {
   const double ratio = pixelRatio();
+  const auto tone = host_.darkBar ? RouterMenuBarGraph::BarTone::dark
+                                  : RouterMenuBarGraph::BarTone::followPalette;
   QList<QImage> images;
   if (!shown_.configured || form_ == PanelEntryForm::label) {
     for (const int size : squareSizes)
-      images.append(RouterMenuBarGraph::routerSymbol(size, ratio, shown_.live));
+      images.append(RouterMenuBarGraph::routerSymbol(size, ratio, shown_.live, tone));
     return images;
   }
   if (form_ == PanelEntryForm::wide) {
     images.append(RouterMenuBarGraph::image(shown_.downText, shown_.upText, shown_.panelGraph,
-                                            wideHeight, ratio, !shown_.live));
+                                            wideHeight, ratio, !shown_.live, tone));
     return images;
   }
   for (const int size : squareSizes) {
-    images.append(RouterMenuBarGraph::numbersSquare(shown_.upCompact, shown_.downCompact,
-                                                    shown_.panelGraph, size, ratio, !shown_.live));
+    images.append(RouterMenuBarGraph::numbersSquare(
+        shown_.upCompact, shown_.downCompact, shown_.panelGraph, size, ratio, !shown_.live, tone));
   }
   return images;
 }

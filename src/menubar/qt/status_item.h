@@ -126,6 +126,7 @@ class StatusItem : public QObject {
     std::string down;
     std::optional<RouterGraphData> graph;
     double pixelRatio;
+    bool darkBar;
     bool operator==(const IconInputs&) const = default;
   };
   std::optional<IconInputs> drawnFrom_;
