@@ -225,6 +225,11 @@ our_item_registered() {
 item_property() {
   bus get-property "$item" /StatusNotifierItem org.kde.StatusNotifierItem "$1"
 }
+# A text property of the item as it is (busctl's plain output escapes non-ASCII).
+item_text() {
+  bus --json=short get-property "$item" /StatusNotifierItem org.kde.StatusNotifierItem "$1" |
+    python3 -c 'import json, sys; print(json.load(sys.stdin)["data"])'
+}
 # The sizes of the item's IconPixmap, "WxH" one a line.
 icon_sizes() {
   bus --json=short get-property "$item" /StatusNotifierItem org.kde.StatusNotifierItem \
