@@ -2,59 +2,27 @@
 # Pulsewell on xfce4-panel's system tray (StatusNotifierItem), as a user meets it: Xvfb,
 # xfwm4 and a panel with the systray plugin, all started after pulsewell. It checks the
 # entry registers with the panel's watcher and shows a square with both rates in our
-# colours, that a real left click opens the popover under the entry, that a right click
-# opens the panel's menu of ours, and that Quit from that menu ends the program cleanly.
+# colours (upload over download); that a real left click opens the popover under the entry
+# and Escape closes it; that the middle click opens it and a click elsewhere closes it;
+# that a right click opens the panel's menu of ours; and that Quit from that menu ends the
+# program cleanly and takes the entry off the panel.
 #
 # Usage: host_xfce.sh PULSEWELL PULSEWELL_AGENT ARTIFACTS_ROOT
 set -euo pipefail
 source "$(dirname "$0")/lib/host.sh"
 source "$(dirname "$0")/lib/x11.sh"
+source "$(dirname "$0")/lib/xfce.sh"
 
 need_tools Xvfb xfce4-panel xfwm4 dbus-daemon busctl xdotool xwininfo import convert python3
 e2e_init xfce "$@"
 start_xvfb
 private_session
 
-# A top panel of 28 pixels: a spacer, the system tray and a clock.
-panel_config="$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
-mkdir -p "$panel_config"
-cat >"$panel_config/xfce4-panel.xml" <<'XML'
-<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-panel" version="1.0">
-  <property name="configver" type="int" value="2"/>
-  <property name="panels" type="array">
-    <value type="int" value="1"/>
-    <property name="panel-1" type="empty">
-      <property name="position" type="string" value="p=6;x=0;y=0"/>
-      <property name="length" type="uint" value="100"/>
-      <property name="position-locked" type="bool" value="true"/>
-      <property name="size" type="uint" value="28"/>
-      <property name="plugin-ids" type="array">
-        <value type="int" value="1"/>
-        <value type="int" value="2"/>
-        <value type="int" value="3"/>
-      </property>
-    </property>
-  </property>
-  <property name="plugins" type="empty">
-    <property name="plugin-1" type="string" value="separator">
-      <property name="expand" type="bool" value="true"/>
-      <property name="style" type="uint" value="0"/>
-    </property>
-    <property name="plugin-2" type="string" value="systray">
-      <property name="square-icons" type="bool" value="true"/>
-    </property>
-    <property name="plugin-3" type="string" value="clock"/>
-  </property>
-</channel>
-XML
-
 start_router
 start_pulsewell
 step "pulsewell runs (pid $pulsewell_pid); starting the panel after it"
 
-spawn xfwm4 xfwm4 --compositor=off
-spawn panel xfce4-panel
+start_xfce_panel
 wait_for 60 host_registered || fail "the panel's StatusNotifier host did not register"
 step "the panel's watcher is up"
 wait_for 60 our_item_registered || fail "pulsewell's item never registered: $(watcher_items)"
