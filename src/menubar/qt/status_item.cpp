@@ -46,7 +46,11 @@ bool watcherRunning(const QDBusConnection& bus) {
 // A point a host reports, when it lies on a screen; hosts on Wayland report points
 // relative to their own widget, and some report none at all.
 std::optional<QPoint> onScreen(QPoint position) {
-  if (QGuiApplication::platformName() == QLatin1String("wayland")) return std::nullopt;
+  // Also under Xwayland: waybar's points are relative to its widget there too.
+  if (QGuiApplication::platformName() == QLatin1String("wayland") ||
+      !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+    return std::nullopt;
+  }
   if (position.isNull() || QGuiApplication::screenAt(position) == nullptr) return std::nullopt;
   return position;
 }
