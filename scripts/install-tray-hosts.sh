@@ -19,26 +19,7 @@ packages=(
   gsettings-desktop-schemas dconf-service dconf-cli libglib2.0-bin
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-
-# Keep package scripts from starting system services (display managers, daemons): the
-# tests start their own, privately.
-policy=/usr/sbin/policy-rc.d
-added_policy=false
-if [ ! -e "$policy" ]; then
-  printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee "$policy" >/dev/null
-  "${sudo_cmd[@]}" chmod +x "$policy"
-  added_policy=true
-fi
-trap '$added_policy && "${sudo_cmd[@]}" rm -f "$policy"' EXIT
-
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# shellcheck source=scripts/lib/apt-install.sh
+source "$(dirname "$0")/lib/apt-install.sh"
+install_packages "${packages[@]}"
