@@ -14,10 +14,13 @@ cmake --preset release -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
 cmake --build --preset release -j "$(nproc)" --target pulsewell >/dev/null
 (cd build/release && cpack -G DEB >/dev/null)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
+libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' build/release/CMakeCache.txt)
 deb=build/release/pulsewell_${version}_$(dpkg --print-architecture).deb
 
 expected=(
   ./usr/bin/pulsewell
+  "./usr/$libdir/pulsewell/pulsewell"
+  "./usr/$libdir/pulsewell/pulsewell-keyring.so"
   ./usr/share/applications/org.pulsewell.Pulsewell.desktop
   ./usr/share/icons/hicolor/scalable/apps/org.pulsewell.Pulsewell.svg
   ./usr/share/pulsewell/autostart/org.pulsewell.Pulsewell.desktop
@@ -33,10 +36,15 @@ if $install_check; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get install -y -qq "./$deb" >/dev/null
   installed=$(/usr/bin/pulsewell --version)
+  # Without a display the command starts the desktop program, which says it needs one.
+  desktop=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LANGUAGE= LC_ALL=C.UTF-8 \
+    /usr/bin/pulsewell 2>&1 || true)
   apt-get remove -y -qq pulsewell >/dev/null
   [ "$installed" = "pulsewell $version" ] ||
     { echo "package: installed program says '$installed'" >&2; exit 1; }
+  grep -q "no desktop to show the panel entry on" <<<"$desktop" ||
+    { echo "package: the installed desktop program did not start: '$desktop'" >&2; exit 1; }
 fi
-summary="package: $deb holds the program, its desktop entry and icon"
+summary="package: $deb holds the program, its desktop program and keyring module, its desktop entry and icon"
 $install_check && summary+=", installs, and runs as $installed"
 echo "$summary"

@@ -4,15 +4,13 @@
 #include <pthread.h>
 
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <stop_token>
 #include <string>
-#include <string_view>
 #include <thread>
 
-#include "platform/file_secret_store.h"
 #include "platform/keychain.h"
+#include "platform/secret_store_choice.h"
 
 namespace pulsewell {
 
@@ -113,15 +111,13 @@ bool secretServiceReachable(std::chrono::milliseconds timeout) {
   return reachable;
 }
 
+std::unique_ptr<SecretStore> openKeyring() {
+  if (!secretServiceReachable()) return nullptr;
+  return std::make_unique<Keychain>();
+}
+
 std::unique_ptr<SecretStore> makeSystemSecretStore() {
-  // PULSEWELL_SECRET_STORE=file keeps the community out of the keyring, for the demo and
-  // for desktops whose keyring should not hold it.
-  const char* choice = std::getenv("PULSEWELL_SECRET_STORE");  // NOLINT(concurrency-mt-unsafe)
-  if (choice != nullptr && std::string_view(choice) == "file") {
-    return std::make_unique<FileSecretStore>();
-  }
-  if (secretServiceReachable()) return std::make_unique<Keychain>();
-  return std::make_unique<FileSecretStore>();
+  return chooseSecretStore(openKeyring);
 }
 
 }  // namespace pulsewell

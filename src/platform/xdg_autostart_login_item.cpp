@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/atomic_file.h"
+#include "platform/program_files.h"
 #include "platform/xdg_config_home.h"
 #include "traffic/secret_store.h"
 #include "traffic/utf8.h"
@@ -25,7 +26,6 @@ namespace {
 // Far above any desktop entry; a larger file is not one.
 constexpr std::size_t maxEntryBytes = std::size_t{64} * 1024;
 constexpr std::string_view markerKey = "X-Pulsewell-Autostart";
-constexpr std::string_view deletedSuffix = " (deleted)";
 constexpr std::string_view turnOnFailed = "Could not turn on launch at login: ";
 constexpr std::string_view turnOffFailed = "Could not turn off launch at login: ";
 
@@ -250,7 +250,7 @@ std::string entryText(const std::filesystem::path& program, bool on) {
 }  // namespace
 
 XdgAutostartLoginItem::XdgAutostartLoginItem()
-    : XdgAutostartLoginItem(defaultPath(), defaultSystemFolders(), runningProgram()) {}
+    : XdgAutostartLoginItem(defaultPath(), defaultSystemFolders(), ProgramFiles::command()) {}
 
 XdgAutostartLoginItem::XdgAutostartLoginItem(std::filesystem::path entry,
                                              std::vector<std::filesystem::path> systemFolders,
@@ -274,18 +274,6 @@ std::vector<std::filesystem::path> XdgAutostartLoginItem::defaultSystemFolders()
     if (folder.is_absolute()) folders.push_back(folder / "autostart");
   }
   return folders;
-}
-
-std::filesystem::path XdgAutostartLoginItem::runningProgram() {
-  std::error_code error;
-  auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  // A program replaced by an update while running still starts from its path.
-  const std::string& text = program.native();
-  if (text.ends_with(deletedSuffix) && !std::filesystem::exists(program, error)) {
-    program = text.substr(0, text.size() - deletedSuffix.size());
-  }
-  return program;
 }
 
 LoginItem::Status XdgAutostartLoginItem::status() const {

@@ -19,7 +19,8 @@ namespace pulsewell {
 // approve on Linux, so requiresApproval never occurs.
 class XdgAutostartLoginItem final : public LoginItem {
  public:
-  // The user's entry, the system folders of $XDG_CONFIG_DIRS, the running program.
+  // The user's entry, the system folders of $XDG_CONFIG_DIRS, and the `pulsewell` command
+  // that starts this program.
   XdgAutostartLoginItem();
   // `entry`: the user's entry file; `systemFolders`: autostart folders that may hold an
   // entry of the same name; `program`: the absolute path to run.
@@ -31,8 +32,6 @@ class XdgAutostartLoginItem final : public LoginItem {
   static std::filesystem::path defaultPath();
   // <dir>/autostart for every absolute dir of $XDG_CONFIG_DIRS (default /etc/xdg).
   static std::vector<std::filesystem::path> defaultSystemFolders();
-  // The running program (/proc/self/exe); empty when it cannot be told.
-  static std::filesystem::path runningProgram();
 
   Status status() const override;
   // Writes the user's entry atomically, replacing any other entry of that name.

@@ -6,7 +6,8 @@
 # that the middle click does too; that a right click opens waybar's menu of ours; and that
 # Quit from it ends the program cleanly.
 #
-# Usage: host_sway_waybar.sh PULSEWELL PULSEWELL_AGENT ARTIFACTS_ROOT
+# Usage: host_sway_waybar.sh PULSEWELL PULSEWELL_AGENT ARTIFACTS_ROOT [PRIVATE_FOLDER]
+# (PRIVATE_FOLDER: pulsewell's desktop program's folder, copied along when run as root)
 # sway refuses to run as root: as root, the scenario runs as the user pulsewell-e2e
 # (created when missing) from copies of the programs and scripts it can read.
 set -euo pipefail
@@ -41,14 +42,20 @@ if [ "$(id -u)" -eq 0 ]; then
   # Xwayland's socket folder, as the X server packages make it; a user could not own it.
   [ -d /tmp/.X11-unix ] || install -d -m 1777 /tmp/.X11-unix
   mkdir -p "$staged/e2e" "$staged/artifacts"
-  cp "$1" "$staged/pulsewell"
+  # The command with its private folder (the desktop program) where the command finds it.
+  mkdir -p "$staged/bin"
+  cp "$1" "$staged/bin/pulsewell"
+  private_folder=${4:?give the folder of the desktop program to run as root}
+  private=$(realpath --relative-to="$(dirname "$1")" "$private_folder")
+  mkdir -p "$staged/bin/$private"
+  cp -r "$private_folder"/. "$staged/bin/$private/"
   cp "$2" "$staged/pulsewell-agent"
   cp -r "$here/host_sway_waybar.sh" "$here/lib" "$staged/e2e/"
   chown -R "$e2e_user:" "$staged"
   chmod 755 "$staged"
   # A login-like, clean environment: only what the run needs crosses over.
   runuser -u "$e2e_user" -- env -i PATH="$PATH" CI="${CI:-}" E2E_KEEP="${E2E_KEEP:-}" \
-    bash "$staged/e2e/host_sway_waybar.sh" "$staged/pulsewell" "$staged/pulsewell-agent" \
+    bash "$staged/e2e/host_sway_waybar.sh" "$staged/bin/pulsewell" "$staged/pulsewell-agent" \
     "$staged/artifacts" &
   inner=$!
   code=0

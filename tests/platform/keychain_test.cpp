@@ -20,6 +20,7 @@
 #include "platform/file_secret_store.h"
 #include "platform/system_secret_store.h"
 #include "platform_test_support.h"
+#include "tests/support/keyring_required.h"
 
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer)
@@ -39,27 +40,6 @@ namespace fs = std::filesystem;
 using test::readText;
 using test::writeText;
 using ::testing::HasSubstr;
-
-bool ci() {
-  const char* value = std::getenv("CI");  // NOLINT(concurrency-mt-unsafe): one thread
-  return value != nullptr && std::string(value) == "true";
-}
-
-// Set by scripts/with-keyring.sh once a private, unlocked keyring runs on the bus.
-bool keyringRunning() {
-  const char* value =
-      std::getenv("PULSEWELL_TEST_KEYRING");  // NOLINT(concurrency-mt-unsafe): one thread
-  return value != nullptr && std::string(value) == "1";
-}
-
-#define REQUIRE_KEYRING()                                                    \
-  do {                                                                       \
-    if (!keyringRunning()) {                                                 \
-      if (ci()) FAIL() << "no keyring: run through scripts/with-keyring.sh"; \
-      GTEST_SKIP() << "no keyring: run through dbus-run-session -- "         \
-                      "scripts/with-keyring.sh";                             \
-    }                                                                        \
-  } while (false)
 
 // The item's schema as another program would declare it.
 SecretSchema pulsewellSchema() {
@@ -358,7 +338,7 @@ TEST(SystemSecretStoreTest, ABusWithoutASecretServiceChoosesTheFile) {
   const test::TemporaryFolder folder;
   const PrivateBus privateBus(folder.path());
   if (privateBus.address().empty()) {
-    if (ci()) FAIL() << "dbus-daemon could not be started";
+    if (test::ci()) FAIL() << "dbus-daemon could not be started";
     GTEST_SKIP() << "dbus-daemon could not be started";
   }
   const test::ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS", privateBus.address());

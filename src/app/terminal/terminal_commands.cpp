@@ -16,7 +16,7 @@
 #include "app/terminal/watch_view.h"
 #include "menubar/strings.h"
 #include "platform/json_defaults_store.h"
-#include "platform/system_secret_store.h"
+#include "platform/secret_store_choice.h"
 #include "traffic/router_traffic_status.h"
 #include "traffic/snmp_traffic_sampler.h"
 #include "traffic/snmp_traffic_service.h"
@@ -36,7 +36,7 @@ std::optional<std::string> community() {
   const char* fromEnvironment =
       std::getenv("PULSEWELL_COMMUNITY");  // NOLINT(concurrency-mt-unsafe)
   if (fromEnvironment != nullptr && *fromEnvironment != '\0') return std::string(fromEnvironment);
-  return makeSystemSecretStore()->read(applicationIdentifier);
+  return loadSystemSecretStore()->read(applicationIdentifier);
 }
 
 std::variant<TerminalSettings, TerminalConfigProblem> settings(const TerminalOptions& options,

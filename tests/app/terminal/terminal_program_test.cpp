@@ -4,9 +4,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "agent/simulator_agent.h"
+#include "loaded_libraries.h"
 #include "program_run.h"
 #include "tests/support/snmpd_test.h"
 #include "udp_peer.h"
@@ -156,6 +161,59 @@ TEST_F(TerminalProgram, GermanWhenTheLanguageSaysSo) {
                                  env);
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out, "Schnittstelle ist getrennt  ↑ —  ↓ —  Summe: ↓ 0 B  ↑ 0 B\n");
+}
+
+// The terminal commands start without the desktop's libraries: Qt, and GLib with it, belong
+// to the desktop program alone, and libsecret with GLib is loaded only to read the keyring.
+TEST_F(TerminalProgram, TerminalCommandsLoadNoDesktopLibraries) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::map<std::string, std::optional<std::string>> environment;
+    bool readsKeyring;
+  };
+  const std::vector<std::string> watch = {"watch",       "--host", "127.0.0.1", "--port", port(),
+                                          "--interface", "lo",     "--count",   "1"};
+  const std::vector<std::string> interfaces = {"interfaces", "--host", "127.0.0.1", "--port",
+                                               port()};
+  // A bus that is not there: the keyring cannot be reached, and the file stands in.
+  const std::string noBus = "unix:path=" + (home_ / "no-bus").string();
+  const std::vector<Case> cases = {
+      {"version", {"--version"}, {}, false},
+      {"help", {"--help"}, {}, false},
+      {"watch, community from the environment", watch, {}, false},
+      {"interfaces, community from the environment", interfaces, {}, false},
+      {"watch, community from the file", watch, {{"PULSEWELL_COMMUNITY", std::nullopt}}, false},
+      {"watch, community from the keyring",
+       watch,
+       {{"PULSEWELL_COMMUNITY", std::nullopt},
+        {"PULSEWELL_SECRET_STORE", std::nullopt},
+        {"DBUS_SESSION_BUS_ADDRESS", noBus}},
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto env = environment();
+    env["LD_DEBUG"] = "files";
+    for (const auto& [name, value] : c.environment) {
+      if (value) {
+        env[name] = *value;
+      } else {
+        env.erase(name);
+      }
+    }
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.begin(), PULSEWELL_PROGRAM);
+    const auto result = runProgram(arguments, env);
+    const auto loaded = loadedLibraries(result.err);
+    // The loader's report is there: the C library is always loaded.
+    ASSERT_TRUE(anyStartsWith(loaded, "libc.so")) << result.err;
+    EXPECT_FALSE(anyStartsWith(loaded, "libQt6"));
+    for (const char* keyring :
+         {"pulsewell-keyring", "libsecret-1", "libgio-2.0", "libgobject-2.0", "libglib-2.0"}) {
+      EXPECT_EQ(anyStartsWith(loaded, keyring), c.readsKeyring) << keyring;
+    }
+  }
 }
 
 // The same program against net-snmp's agent, with this machine's own interfaces.

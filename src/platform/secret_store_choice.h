@@ -1,0 +1,22 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "traffic/secret_store.h"
+
+namespace pulsewell {
+
+// Gives the keyring, or null where no Secret Service can be reached.
+using KeyringOpener = std::function<std::unique_ptr<SecretStore>()>;
+
+// The community file (FileSecretStore) when PULSEWELL_SECRET_STORE=file asks for it, which
+// leaves the keyring alone; else the keyring `openKeyring` gives, or the file without one.
+std::unique_ptr<SecretStore> chooseSecretStore(const KeyringOpener& openKeyring);
+
+// chooseSecretStore with the keyring from the keyring module beside the program, loaded
+// by this call: so the terminal commands load libsecret only when they read the keyring.
+// Without the module the file is used.
+std::unique_ptr<SecretStore> loadSystemSecretStore();
+
+}  // namespace pulsewell
