@@ -1,5 +1,5 @@
-// The keyring as a module of its own, for the programs that must not load libsecret
-// before they read the keyring.
+// The keyring as a module of its own, so that a program loads libsecret and GIO only when
+// it reads the keyring.
 #include "platform/keyring_module.h"
 
 #include "platform/system_secret_store.h"

@@ -18,8 +18,8 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 }
 
 std::filesystem::path inPrivateFolder(const char* name) {
-  const auto command = running();
-  return command.empty() ? command : privateFolderOf(command) / name;
+  const auto program = running();
+  return program.empty() ? program : privateFolderFor(program) / name;
 }
 
 }  // namespace
@@ -51,6 +51,11 @@ std::filesystem::path command() {
 
 std::filesystem::path privateFolderOf(const std::filesystem::path& command) {
   return (command.parent_path() / InstalledLayout::privateFromCommand).lexically_normal();
+}
+
+std::filesystem::path privateFolderFor(const std::filesystem::path& program) {
+  // The desktop program lives in the private folder; the command does not.
+  return commandOf(program) == program ? privateFolderOf(program) : program.parent_path();
 }
 
 std::filesystem::path commandOf(const std::filesystem::path& desktopProgram) {

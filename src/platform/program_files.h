@@ -12,7 +12,8 @@ namespace pulsewell::ProgramFiles {
 // The running program (/proc/self/exe); empty when it cannot be told.
 std::filesystem::path running();
 
-// Seen from the running command: the desktop program and the keyring module.
+// Seen from the running command: the desktop program. Seen from either program: the
+// keyring module.
 std::filesystem::path desktopProgram();
 std::filesystem::path keyringModule();
 
@@ -20,9 +21,11 @@ std::filesystem::path keyringModule();
 // entries name; the desktop program itself when no such command stands beside it.
 std::filesystem::path command();
 
-// The same relations for given paths: the private folder of a command, and the command of
-// a desktop program (or the program itself).
+// The same relations for given paths: the private folder of a command; the private folder
+// seen from a program, the command or the desktop program; and the command of a desktop
+// program (or the program itself).
 std::filesystem::path privateFolderOf(const std::filesystem::path& command);
+std::filesystem::path privateFolderFor(const std::filesystem::path& program);
 std::filesystem::path commandOf(const std::filesystem::path& desktopProgram);
 
 }  // namespace pulsewell::ProgramFiles

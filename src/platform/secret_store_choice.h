@@ -14,8 +14,8 @@ using KeyringOpener = std::function<std::unique_ptr<SecretStore>()>;
 // leaves the keyring alone; else the keyring `openKeyring` gives, or the file without one.
 std::unique_ptr<SecretStore> chooseSecretStore(const KeyringOpener& openKeyring);
 
-// chooseSecretStore with the keyring from the keyring module beside the program, loaded
-// by this call: so the terminal commands load libsecret only when they read the keyring.
+// chooseSecretStore with the keyring from the keyring module in the private folder, loaded
+// by this call: so neither program loads libsecret and GIO unless it reads the keyring.
 // Without the module the file is used.
 std::unique_ptr<SecretStore> loadSystemSecretStore();
 

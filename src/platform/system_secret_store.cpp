@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "platform/keychain.h"
-#include "platform/secret_store_choice.h"
 
 namespace pulsewell {
 
@@ -114,10 +113,6 @@ bool secretServiceReachable(std::chrono::milliseconds timeout) {
 std::unique_ptr<SecretStore> openKeyring() {
   if (!secretServiceReachable()) return nullptr;
   return std::make_unique<Keychain>();
-}
-
-std::unique_ptr<SecretStore> makeSystemSecretStore() {
-  return chooseSecretStore(openKeyring);
 }
 
 }  // namespace pulsewell

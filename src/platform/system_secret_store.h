@@ -21,9 +21,4 @@ bool secretServiceReachable(std::chrono::milliseconds timeout = secretServicePro
 // The keyring (Keychain) where a Secret Service is reachable, else null.
 std::unique_ptr<SecretStore> openKeyring();
 
-// chooseSecretStore with openKeyring: the keyring where a Secret Service is reachable,
-// else the community file beside the settings (FileSecretStore); PULSEWELL_SECRET_STORE=file
-// chooses the file. Decided once per call; the program calls it once.
-std::unique_ptr<SecretStore> makeSystemSecretStore();
-
 }  // namespace pulsewell

@@ -31,25 +31,31 @@ std::string shortThreadName(std::string name) {
   return name;
 }
 
-// The worker waits here until the main thread has dealt with its result, so that the
-// pause before the next sample is measured from the end of publishing, and a busy main
-// thread never piles up results.
+// The worker pauses here after handing its result to the main thread, and goes on only
+// once the main thread has dealt with it, so that a busy main thread never piles up
+// results. The main thread publishes well within the pause and wakes the worker only when
+// it is late: every wakeup of the worker is one it needs.
 class Handoff {
  public:
   // Main thread (or whoever drops the posted work): the first outcome wins.
   void finish(bool keepPolling) {
+    bool late = false;
     {
       const std::lock_guard lock(mutex_);
       if (outcome_) return;
       outcome_ = keepPolling;
+      late = waitingForOutcome_;
     }
-    finished_.notify_all();
+    if (late) finished_.notify_all();
   }
 
-  // Worker: true when the loop goes on; false when the result was dropped or the task
-  // was stopped meanwhile.
-  bool wait(const std::stop_token& stop) {
+  // Worker: true when the loop goes on after `pause`; false when the result was dropped or
+  // the task was stopped meanwhile.
+  bool pauseAndWait(const std::stop_token& stop, std::chrono::milliseconds pause) {
     std::unique_lock lock(mutex_);
+    finished_.wait_for(lock, stop, pause, [] { return false; });
+    if (stop.stop_requested()) return false;
+    waitingForOutcome_ = true;
     if (!finished_.wait(lock, stop, [this] { return outcome_.has_value(); })) return false;
     return *outcome_;
   }
@@ -58,6 +64,7 @@ class Handoff {
   std::mutex mutex_;
   std::condition_variable_any finished_;
   std::optional<bool> outcome_;
+  bool waitingForOutcome_ = false;
 };
 
 // Posted work that is destroyed without having run (a queue torn down at quit) still
@@ -69,13 +76,6 @@ struct HandoffGuard {
   ~HandoffGuard() { handoff->finish(false); }
   std::shared_ptr<Handoff> handoff;
 };
-
-void sleepUnlessStopped(const std::stop_token& stop, std::chrono::milliseconds interval) {
-  std::mutex mutex;
-  std::condition_variable_any wakeUp;
-  std::unique_lock lock(mutex);
-  wakeUp.wait_for(lock, stop, interval, [] { return false; });
-}
 
 SampleResult takeSample(SNMPTrafficSampler& sampler) {
   try {
@@ -232,8 +232,7 @@ struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
         if (const auto state = service.lock()) keepPolling = state->publish(id, result);
         guard->handoff->finish(keepPolling);
       });
-      if (!handoff->wait(stop)) return;
-      sleepUnlessStopped(stop, task.interval);
+      if (!handoff->pauseAndWait(stop, task.interval)) return;
     }
   }
 };

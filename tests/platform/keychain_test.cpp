@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/file_secret_store.h"
+#include "platform/secret_store_choice.h"
 #include "platform/system_secret_store.h"
 #include "platform_test_support.h"
 #include "tests/support/keyring_required.h"
@@ -311,7 +312,7 @@ TEST(SystemSecretStoreTest, WithoutABusTheFileIsChosen) {
     SCOPED_TRACE(c.name);
     const test::ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS", c.address);
     EXPECT_FALSE(secretServiceReachable());
-    const auto store = makeSystemSecretStore();
+    const auto store = chooseSecretStore(openKeyring);
     EXPECT_NE(dynamic_cast<FileSecretStore*>(store.get()), nullptr);
   }
 }
@@ -343,21 +344,21 @@ TEST(SystemSecretStoreTest, ABusWithoutASecretServiceChoosesTheFile) {
   }
   const test::ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS", privateBus.address());
   EXPECT_FALSE(secretServiceReachable());
-  const auto store = makeSystemSecretStore();
+  const auto store = chooseSecretStore(openKeyring);
   EXPECT_NE(dynamic_cast<FileSecretStore*>(store.get()), nullptr);
 }
 
 TEST(SystemSecretStoreTest, WithTheKeyringRunningTheKeyringIsChosen) {
   REQUIRE_KEYRING();
   EXPECT_TRUE(secretServiceReachable());
-  const auto store = makeSystemSecretStore();
+  const auto store = chooseSecretStore(openKeyring);
   EXPECT_NE(dynamic_cast<Keychain*>(store.get()), nullptr);
 }
 
 TEST(SystemSecretStoreTest, TheFileCanBeChosenEvenWithTheKeyringRunning) {
   REQUIRE_KEYRING();
   const test::ScopedEnvironment choice("PULSEWELL_SECRET_STORE", "file");
-  const auto store = makeSystemSecretStore();
+  const auto store = chooseSecretStore(openKeyring);
   EXPECT_NE(dynamic_cast<FileSecretStore*>(store.get()), nullptr);
 }
 

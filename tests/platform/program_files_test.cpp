@@ -28,6 +28,13 @@ TEST_F(ProgramFilesTest, TheDesktopProgramIsStartedByTheCommandBesideIt) {
   EXPECT_EQ(ProgramFiles::commandOf(desktop()), command());
 }
 
+TEST_F(ProgramFilesTest, BothProgramsFindThePrivateFolder) {
+  writeText(command(), "#!/bin/sh\n");
+  writeText(desktop(), "#!/bin/sh\n");
+  EXPECT_EQ(ProgramFiles::privateFolderFor(command()), desktop().parent_path());
+  EXPECT_EQ(ProgramFiles::privateFolderFor(desktop()), desktop().parent_path());
+}
+
 TEST_F(ProgramFilesTest, WithoutItsCommandTheDesktopProgramStartsItself) {
   writeText(desktop(), "#!/bin/sh\n");
   EXPECT_EQ(ProgramFiles::commandOf(desktop()), desktop());

@@ -1,5 +1,7 @@
 #include "app/qt/desktop_main.h"
 
+#include <malloc.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -14,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/qt/app_delegate.h"
 #include "menubar/qt/router_menu_bar_graph.h"
@@ -24,7 +27,7 @@
 #include "platform/qt/qt_main_queue.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
-#include "platform/system_secret_store.h"
+#include "platform/secret_store_choice.h"
 #include "platform/xdg_autostart_login_item.h"
 #include "pulsewell_version.h"
 #include "traffic/secret_store.h"
@@ -84,7 +87,10 @@ void describeApplication() {
 
 }  // namespace
 
-int runDesktop(int argc, char** argv) {
+int runDesktop(int argc, char** argv, std::optional<std::chrono::milliseconds> interval) {
+  // The few threads of a tray program allocate little; one arena for all of them keeps
+  // memory that one thread freed from staying resident for it alone.
+  mallopt(M_ARENA_MAX, 1);  // NOLINT(concurrency-mt-unsafe): no other thread yet
   if (argc == 2 && std::string_view(argv[1]) == "--status") return printStatus(argc, argv);
   if (!hasDisplay()) {
     printLine(stderr, Strings::text("pulsewell: no desktop to show the panel entry on (DISPLAY and "
@@ -122,12 +128,14 @@ int runDesktop(int argc, char** argv) {
   const auto mainQueue = std::make_shared<QtMainQueue>();
   int status = 0;
   {
-    AppDelegate delegate(AppDelegate::Environment{
+    AppDelegate::Environment environment{
         .mainQueue = mainQueue,
         .defaults = std::make_shared<JsonDefaultsStore>(),
-        .secrets = std::shared_ptr<SecretStore>(makeSystemSecretStore()),
+        .secrets = std::shared_ptr<SecretStore>(loadSystemSecretStore()),
         .loginItem = std::make_shared<XdgAutostartLoginItem>(),
-    });
+    };
+    if (interval) environment.interval = *interval;
+    AppDelegate delegate(std::move(environment));
     QObject::connect(&instance, &SingleInstance::settingsRequested, &delegate,
                      &AppDelegate::showSettings);
     instance.setStatusProvider([&delegate] {

@@ -7,7 +7,10 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QScreen>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <array>
+#include <functional>
 #include <utility>
 
 #include "menubar/qt/popover_view.h"
@@ -35,6 +38,22 @@ constexpr qint64 sameClickMs = 400;
 
 double pixelRatio() {
   return qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
+}
+
+// Qt 6.4's raster engine splits every fill of more than about a hundred spans across the
+// global thread pool and waits for the parts, unless it already runs on one of the pool's
+// threads: dozens of wakeups of three threads for each redraw of a few small icons. Drawn
+// whole on one pool thread they cost one hand-off. The GUI thread waits meanwhile, so
+// nothing the drawing reads can change under it.
+QList<QImage> drawnOnPoolThread(const std::function<QList<QImage>()>& draw) {
+  QList<QImage> images;
+  QSemaphore done;
+  QThreadPool::globalInstance()->start([&] {
+    images = draw();
+    done.release();
+  });
+  done.acquire();
+  return images;
 }
 
 bool watcherRunning(const QDBusConnection& bus) {
@@ -65,15 +84,11 @@ StatusItem::StatusItem(SNMPTrafficService& service, DefaultsStore& defaults,
       defaults_(defaults),
       showSettings_(std::move(showSettings)),
       entries_(menu),
-      menu_(std::make_unique<QMenu>()),
       showTraffic_(std::make_unique<QAction>(
           toQString(Strings::text("Show Traffic", "Datenverkehr anzeigen")))),
       showTrafficSeparator_(std::make_unique<QAction>()),
-      popover_(std::make_unique<PopoverWindow>()),
       notifier_(
           std::make_unique<StatusNotifierItem>(bus, QString::fromLatin1(applicationIdentifier))) {
-  menu_->setObjectName(QStringLiteral("statusMenu"));
-  menu_->addActions(menu);
   showTraffic_->setObjectName(QStringLiteral("showTrafficAction"));
   showTrafficSeparator_->setSeparator(true);
   connect(showTraffic_.get(), &QAction::triggered, this, [this] { togglePopover(); });
@@ -87,16 +102,6 @@ StatusItem::StatusItem(SNMPTrafficService& service, DefaultsStore& defaults,
           [this](QPoint) { showMenu(); });
   connect(notifier_.get(), &StatusNotifierItem::watcherPresentChanged, this,
           &StatusItem::followWatcher);
-
-  connect(popover_.get(), &PopoverWindow::closed, this, [this] { sinceClosed_.start(); });
-  // X11 popups swallow the press that closes them; a right press on the XEmbed icon still
-  // opens the menu.
-  connect(popover_.get(), &PopoverWindow::closedByPressOutside, this,
-          [this](QPoint position, Qt::MouseButton button) {
-            if (button == Qt::RightButton && tray_ && tray_->geometry().contains(position)) {
-              showMenu();
-            }
-          });
 
   debounce_.setSingleShot(true);
   debounce_.setTimerType(Qt::PreciseTimer);
@@ -115,6 +120,35 @@ StatusItem::StatusItem(SNMPTrafficService& service, DefaultsStore& defaults,
 
 // The popover and its content go with their window, at once.
 StatusItem::~StatusItem() = default;
+
+QMenu& StatusItem::menu() {
+  if (!menu_) {
+    menu_ = std::make_unique<QMenu>();
+    menu_->setObjectName(QStringLiteral("statusMenu"));
+    menu_->addActions(entries_);
+  }
+  return *menu_;
+}
+
+PopoverWindow& StatusItem::popover() {
+  if (!popover_) {
+    popover_ = std::make_unique<PopoverWindow>();
+    connect(popover_.get(), &PopoverWindow::closed, this, [this] { sinceClosed_.start(); });
+    // X11 popups swallow the press that closes them; a right press on the XEmbed icon
+    // still opens the menu.
+    connect(popover_.get(), &PopoverWindow::closedByPressOutside, this,
+            [this](QPoint position, Qt::MouseButton button) {
+              if (button == Qt::RightButton && tray_ && tray_->geometry().contains(position)) {
+                showMenu();
+              }
+            });
+  }
+  return *popover_;
+}
+
+bool StatusItem::popoverOpen() const {
+  return popover_ && popover_->isOpen();
+}
 
 QString StatusItem::accessibilityLabel() const {
   return toQString(shown_.accessibilityLabel);
@@ -155,7 +189,7 @@ void StatusItem::redraw() {
   }
   if (drawnFrom_ != key) {
     drawnFrom_ = key;
-    icons_ = drawIcons();
+    icons_ = drawnOnPoolThread([this] { return drawIcons(); });
     notifier_->setIcon(icons_);
     if (tray_ && !icons_.isEmpty()) {
       QIcon icon;
@@ -255,14 +289,14 @@ void StatusItem::clicked(QSystemTrayIcon::ActivationReason reason) {
 
 void StatusItem::hostActivated(QPoint position) {
   // The press that closed the popover outside it was this very click on the entry.
-  if (!popover_->isOpen() && sinceClosed_.isValid() && sinceClosed_.elapsed() < sameClickMs) {
+  if (!popoverOpen() && sinceClosed_.isValid() && sinceClosed_.elapsed() < sameClickMs) {
     return;
   }
   togglePopover(onScreen(position));
 }
 
 void StatusItem::togglePopover(std::optional<QPoint> position) {
-  if (popover_->isOpen()) {
+  if (popoverOpen()) {
     popover_->close();
   } else {
     openPopover(position);
@@ -276,12 +310,12 @@ void StatusItem::openPopover(std::optional<QPoint> position) {
   });
   QRect anchor = tray_ ? tray_->geometry() : QRect();
   if (anchor.isEmpty() && position) anchor = QRect(*position, QSize(1, 1));
-  popover_->open(view, anchor, QCursor::pos());
+  popover().open(view, anchor, QCursor::pos());
 }
 
 void StatusItem::showMenu() {
-  popover_->close();
-  menu_->popup(QCursor::pos());
+  if (popover_) popover_->close();
+  menu().popup(QCursor::pos());
 }
 
 }  // namespace pulsewell

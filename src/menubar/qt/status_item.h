@@ -65,8 +65,10 @@ class StatusItem : public QObject {
   StatusNotifierItem& statusNotifier() { return *notifier_; }
   // The XEmbed icon while no watcher runs, else null.
   QSystemTrayIcon* embeddedIcon() const { return tray_.get(); }
-  QMenu& menu() { return *menu_; }
-  PopoverWindow& popover() { return *popover_; }
+  // The menu and the popover are made on first use: until then no widget exists, which
+  // keeps the widget style and its code out of a program that only sits in the panel.
+  QMenu& menu();
+  PopoverWindow& popover();
   // The entry that opens the popover from the menu, on hosts that give the menu on a left
   // click.
   QAction& showTrafficAction() { return *showTraffic_; }
@@ -94,6 +96,7 @@ class StatusItem : public QObject {
   void checkForTray();
   void hostActivated(QPoint position);
   void openPopover(std::optional<QPoint> position);
+  bool popoverOpen() const;
   void updateHostMenu();
   QList<QImage> drawIcons() const;
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
@@ -304,6 +305,16 @@ TEST_F(StatusItemTest, ThePanelsClicksToggleThePopoverAndOpenTheMenu) {
   callOnEntry("ContextMenu");
   ASSERT_TRUE(QTest::qWaitFor([&] { return item.menu().isVisible(); }, 5000));
   item.menu().close();
+}
+
+// A program that only sits in the panel makes no widget, so the widget style and its code
+// stay unloaded until the user opens something.
+TEST_F(StatusItemTest, NoWidgetExistsBeforeTheMenuOrThePopoverIsWanted) {
+  makeService();
+  StatusItem& item = makeItem();
+  EXPECT_TRUE(QApplication::allWidgets().isEmpty());
+  item.menu();
+  EXPECT_EQ(QApplication::allWidgets().size(), 1);
 }
 
 TEST_F(StatusItemTest, TheMenuHoldsTheGivenEntriesInOrder) {
