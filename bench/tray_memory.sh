@@ -91,7 +91,7 @@ for mark in "$@"; do
     -v bare_all="$(($(switches "$bare_pid" all) - from_bare))" 'BEGIN {
       printf "after %d samples: RSS %.1f MiB, bare app %.1f MiB, %.2fx;", \
         mark, rss / 1024, bare / 1024, rss / bare
-      printf " wakeups per sample: main thread %.1f, all threads %.1f, bare app %.1f", \
+      printf " wakeups per sample: main thread %.1f, all threads %.1f, bare tray app %.1f", \
         main / n, all / n, bare_all / n
       printf " (preempted %.1f times per sample)\n", preempted / n }'
 done
