@@ -19,9 +19,11 @@ using SNMPTransport = std::function<Bytes(const Bytes& request)>;
 // The SNMP v2c client. A value: copies share the link.
 struct SNMPClient {
   static constexpr int walkLimit = 2048;
+  // Where an SNMP agent listens unless told otherwise.
+  static constexpr std::uint16_t standardPort = 161;
 
   std::string host;
-  std::uint16_t port = 161;
+  std::uint16_t port = standardPort;
   std::string community;
   double timeout = 1.0;
   int retries = 1;

@@ -23,8 +23,10 @@
 #include "tests/support/quoted_text.h"
 #include "tests/support/test_main_queue.h"
 #include "traffic/memory_defaults_store.h"
+#include "traffic/port_text.h"
 #include "traffic/router_traffic_config.h"
 #include "traffic/secret_store.h"
+#include "traffic/settings_table.h"
 #include "traffic/snmp_traffic_service.h"
 
 namespace pulsewell {
@@ -169,14 +171,12 @@ INSTANTIATE_TEST_SUITE_P(
                       PortCase{"0161", 161}, PortCase{"161", 161}, PortCase{"65535", 65535},
                       PortCase{"1", 1}, PortCase{"+0000008161", 8161}));
 
-TEST(SettingsModelPortNumber, CoversTheSignedRangeAndNothingBeyond) {
-  EXPECT_EQ(SettingsModel::portNumber("9223372036854775807"),
-            std::numeric_limits<std::int64_t>::max());
-  EXPECT_EQ(SettingsModel::portNumber("-9223372036854775808"),
-            std::numeric_limits<std::int64_t>::min());
-  EXPECT_EQ(SettingsModel::portNumber("9223372036854775808"), 0);
-  EXPECT_EQ(SettingsModel::portNumber("-9223372036854775809"), 0);
-  EXPECT_EQ(SettingsModel::portNumber("-42"), -42);
+TEST(PortNumber, CoversTheSignedRangeAndNothingBeyond) {
+  EXPECT_EQ(portNumber("9223372036854775807"), std::numeric_limits<std::int64_t>::max());
+  EXPECT_EQ(portNumber("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
+  EXPECT_EQ(portNumber("9223372036854775808"), 0);
+  EXPECT_EQ(portNumber("-9223372036854775809"), 0);
+  EXPECT_EQ(portNumber("-42"), -42);
 }
 
 struct HostCase {

@@ -16,6 +16,7 @@
 #include "platform/file_secret_store.h"
 #include "platform_test_support.h"
 #include "traffic/router_traffic_config.h"
+#include "traffic/settings_table.h"
 
 namespace pulsewell {
 namespace {

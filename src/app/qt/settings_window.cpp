@@ -22,6 +22,7 @@
 
 #include "app/qt/settings_interface_row.h"
 #include "app/qt/settings_spinner.h"
+#include "menubar/display_settings.h"
 #include "menubar/qt/popover_style.h"
 #include "menubar/strings.h"
 #include "platform/qt/qt_conversions.h"
@@ -308,9 +309,9 @@ QGroupBox* SettingsWindow::buildDisplaySection() {
 
   graph_ = new QComboBox(box);
   graph_->setObjectName(QStringLiteral("graphPicker"));
-  graph_->addItem(text("Off", "Aus"), QStringLiteral("off"));
-  graph_->addItem(text("Beside", "Daneben"), QStringLiteral("beside"));
-  graph_->addItem(text("Behind", "Dahinter"), QStringLiteral("behind"));
+  graph_->addItem(text("Off", "Aus"), toQString(graphStyleName(GraphStyle::none)));
+  graph_->addItem(text("Beside", "Daneben"), toQString(graphStyleName(GraphStyle::beside)));
+  graph_->addItem(text("Behind", "Dahinter"), toQString(graphStyleName(GraphStyle::behind)));
   QObject::connect(graph_, &QComboBox::activated, this, [this](int index) {
     model_->setGraphStyle(toStdString(graph_->itemData(index).toString()));
   });

@@ -1,8 +1,10 @@
 #include "app/terminal/terminal_config.h"
 
-#include "app/settings_model.h"
 #include "menubar/strings.h"
 #include "traffic/memory_defaults_store.h"
+#include "traffic/port_text.h"
+#include "traffic/router_traffic_config.h"
+#include "traffic/settings_table.h"
 
 namespace pulsewell {
 namespace {
@@ -46,8 +48,7 @@ std::variant<TerminalSettings, TerminalConfigProblem> terminalSettings(
   }
   if (options.host) effective.set(SettingsKey::routerHost, *options.host);
   // A typed port follows the settings form's rule: text that is no number counts as 0.
-  if (options.port)
-    effective.set(SettingsKey::routerPort, SettingsModel::portNumber(*options.port));
+  if (options.port) effective.set(SettingsKey::routerPort, portNumber(*options.port));
   if (options.interface) effective.set(SettingsKey::routerInterface, *options.interface);
   if (options.swap) effective.set(SettingsKey::routerSwapDirections, true);
 
@@ -65,9 +66,9 @@ std::variant<TerminalSettings, TerminalConfigProblem> terminalSettings(
   }
   return TerminalSettings{
       .config = std::move(config),
-      .inBits = options.bits || effective.boolean(SettingsKey::speedInBits),
-      .downLineSpeed = effective.integer(SettingsKey::routerLineSpeed),
-      .upLineSpeed = effective.integer(SettingsKey::routerLineSpeedUp),
+      .inBits = options.bits || settingFlag(effective, Setting::speedInBits),
+      .downLineSpeed = settingNumber(effective, Setting::routerLineSpeed),
+      .upLineSpeed = settingNumber(effective, Setting::routerLineSpeedUp),
   };
 }
 

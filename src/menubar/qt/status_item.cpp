@@ -131,7 +131,7 @@ void StatusItem::scheduleRedraw() {
 void StatusItem::redraw() {
   shown_ = TrafficPresentation::make(TrafficSnapshot::of(service_),
                                      DisplaySettings::read(defaults_, systemNumberLocale()));
-  const PanelEntryForm stored = panelEntryFormNamed(defaults_.string(SettingsKey::panelEntry));
+  const PanelEntryForm stored = storedPanelEntryForm(defaults_);
   // An XEmbed cell is a square whatever is chosen.
   form_ = tray_ ? PanelEntryForm::square : resolvedForm(stored, host_);
 

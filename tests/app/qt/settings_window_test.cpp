@@ -27,6 +27,7 @@
 #include "tests/support/test_main_queue.h"
 #include "traffic/memory_defaults_store.h"
 #include "traffic/secret_store.h"
+#include "traffic/settings_table.h"
 #include "traffic/snmp_traffic_service.h"
 
 namespace pulsewell {
