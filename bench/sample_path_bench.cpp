@@ -5,6 +5,7 @@
 #include "agent/agent_protocol.h"
 #include "agent/agent_table.h"
 #include "allocation_counter.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_client.h"
 #include "snmp/snmp_codec.h"
 #include "traffic/snmp_traffic_sampler.h"
@@ -12,16 +13,11 @@
 namespace pulsewell {
 namespace {
 
-const OID ifName{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 1};
-
+// The sampler's counter read of one interface.
 std::vector<OID> counterRead(std::uint32_t index) {
-  std::vector<OID> oids = {{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 1},
-                           {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6},
-                           {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 10},
-                           {1, 3, 6, 1, 2, 1, 2, 2, 1, 8}};
-  for (auto& oid : oids)
-    oid.push_back(index);
-  return oids;
+  return {IfMib::instance(IfMib::ifName(), index), IfMib::instance(IfMib::ifHCInOctets(), index),
+          IfMib::instance(IfMib::ifHCOutOctets(), index),
+          IfMib::instance(IfMib::ifOperStatus(), index)};
 }
 
 // A home router's table: a dozen interfaces, the watched one last.
@@ -94,7 +90,7 @@ void resolveInterface(benchmark::State& state) {
         "velmar", *AgentProtocol::answer(*AgentProtocol::decodeRequest(bytes), table));
   };
   for (auto _ : state)
-    benchmark::DoNotOptimize(client.walk(ifName, SNMPClient::walkLimit));
+    benchmark::DoNotOptimize(client.walk(IfMib::ifName(), SNMPClient::walkLimit));
 }
 BENCHMARK(resolveInterface);
 

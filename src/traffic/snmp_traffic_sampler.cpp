@@ -7,42 +7,24 @@
 #include <set>
 #include <utility>
 
+#include "snmp/if_mib.h"
 #include "snmp/snmp_error.h"
 #include "traffic/utf8.h"
 
 namespace pulsewell {
 namespace {
 
-// IF-MIB columns; the interface's index is appended as the last arc.
-OID ifName() {
-  return {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 1};
-}
-OID ifHCInOctets() {
-  return {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6};
-}
-OID ifHCOutOctets() {
-  return {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 10};
-}
-OID ifOperStatus() {
-  return {1, 3, 6, 1, 2, 1, 2, 2, 1, 8};
-}
-
 // A gap longer than this (a missed poll, a suspend) gives no rate instead of an average.
 constexpr double longestRateGap = 10.0;
-
-OID column(OID oid, std::uint32_t index) {
-  oid.push_back(index);
-  return oid;
-}
 
 std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
   constexpr auto highest = std::numeric_limits<std::uint64_t>::max();
   return a > highest - b ? highest : a + b;
 }
 
-bool isIntegerOne(const SNMPValue& value) {
+bool isOperStatusUp(const SNMPValue& value) {
   const auto* integer = value.asInteger();
-  return integer != nullptr && *integer == 1;
+  return integer != nullptr && *integer == IfMib::operStatusUp;
 }
 
 }  // namespace
@@ -77,7 +59,7 @@ bool SNMPTrafficSampler::isOurs(const SNMPValue& value) const {
 }
 
 std::uint32_t SNMPTrafficSampler::resolve() {
-  const auto rows = client_.walk(ifName(), SNMPClient::walkLimit);
+  const auto rows = client_.walk(IfMib::ifName(), SNMPClient::walkLimit);
   const auto match = std::find_if(rows.begin(), rows.end(),
                                   [this](const SNMPVarBind& row) { return isOurs(row.value); });
   if (match == rows.end() || match->oid.empty()) throw SNMPTrafficError::interfaceNotFound();
@@ -85,8 +67,10 @@ std::uint32_t SNMPTrafficSampler::resolve() {
 }
 
 std::optional<std::vector<SNMPValue>> SNMPTrafficSampler::read(std::uint32_t index) {
-  const std::vector<OID> oids{column(ifName(), index), column(ifHCInOctets(), index),
-                              column(ifHCOutOctets(), index), column(ifOperStatus(), index)};
+  const std::vector<OID> oids{IfMib::instance(IfMib::ifName(), index),
+                              IfMib::instance(IfMib::ifHCInOctets(), index),
+                              IfMib::instance(IfMib::ifHCOutOctets(), index),
+                              IfMib::instance(IfMib::ifOperStatus(), index)};
   const auto bindings = client_.get(oids);
   if (bindings.size() != oids.size()) throw SNMPError::malformed();
   std::vector<SNMPValue> values;
@@ -115,7 +99,7 @@ SNMPTrafficReading SNMPTrafficSampler::sample() {
   if (received == nullptr) throw SNMPTrafficError::noCounters();
   const std::uint64_t* sent = (*values)[2].asUnsigned();
   if (sent == nullptr) throw SNMPTrafficError::noCounters();
-  const bool isUp = isIntegerOne((*values)[3]);
+  const bool isUp = isOperStatusUp((*values)[3]);
 
   SNMPTrafficReading reading;
   // Counters going down mean a restart or a wrap: no rate for this one sample.
@@ -140,12 +124,12 @@ SNMPTrafficReading SNMPTrafficSampler::sample() {
 }
 
 std::vector<SNMPInterface> SNMPTrafficSampler::interfaces(const SNMPClient& client) {
-  const auto names = client.walk(ifName(), SNMPClient::walkLimit);
-  const auto statuses = client.walk(ifOperStatus(), SNMPClient::walkLimit);
+  const auto names = client.walk(IfMib::ifName(), SNMPClient::walkLimit);
+  const auto statuses = client.walk(IfMib::ifOperStatus(), SNMPClient::walkLimit);
 
   std::set<std::uint32_t> upIndexes;
   for (const auto& row : statuses) {
-    if (!row.oid.empty() && isIntegerOne(row.value)) upIndexes.insert(row.oid.back());
+    if (!row.oid.empty() && isOperStatusUp(row.value)) upIndexes.insert(row.oid.back());
   }
   std::vector<SNMPInterface> result;
   for (const auto& row : names) {

@@ -16,7 +16,7 @@
 #include <system_error>
 #include <vector>
 
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
 #include "agent/simulator_agent.h"
 #include "app/login_item.h"
 #include "snmp/snmp_error.h"

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_client.h"
 #include "tests/support/peer_client.h"
 

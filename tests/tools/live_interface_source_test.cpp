@@ -9,7 +9,7 @@
 #include <string>
 
 #include "agent/agent_value.h"
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
 
 namespace pulsewell {
 namespace {

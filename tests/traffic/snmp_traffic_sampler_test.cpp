@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
 #include "agent/simulator_agent.h"
 #include "snmp/snmp_error.h"
 #include "tests/support/peer_client.h"

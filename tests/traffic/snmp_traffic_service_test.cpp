@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
 #include "agent/simulator_agent.h"
 #include "snmp/snmp_error.h"
 #include "tests/support/request_reader.h"
