@@ -156,7 +156,7 @@ std::string terminalUsage() {
          "  0  success (watch: the last sample read the interface, up or down)\n"
          "  1  no desktop to start on; --status: Pulsewell is not running\n"
          "  2  bad usage: an unknown command or option, or a bad option value\n"
-         "  3  not configured: no device address, community or interface\n"
+         "  3  not configured: no usable device address, port, community or interface\n"
          "  4  the device did not answer\n"
          "  5  the device answered, but not with the interface's counters\n"
          "\n"
