@@ -16,8 +16,9 @@ packages=(
   xvfb xauth xdotool trayer x11-utils imagemagick fonts-dejavu-core
   # locale sources, so tests can compile a German locale of their own
   locales
-  # packaging
-  dpkg-dev file
+  # packaging, and the tools that check what it ships: manual page, AppStream metadata,
+  # lintian, and the shells whose completions it installs
+  dpkg-dev file man-db mandoc appstream lintian bash-completion zsh fish
 )
 
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/exit_status.h"
 #include "app/qt/app_delegate.h"
 #include "menubar/qt/router_menu_bar_graph.h"
 #include "menubar/qt/status_item.h"
@@ -57,10 +58,10 @@ int printStatus(int argc, char** argv) {
                           QString::fromLatin1(SingleInstance::statusRequest), askTimeoutMs);
   if (!reply) {
     printLine(stderr, Strings::text("Pulsewell is not running.", "Pulsewell läuft nicht."));
-    return 1;
+    return exitFailure;
   }
   printLine(stdout, toStdString(*reply));
-  return 0;
+  return exitSuccess;
 }
 
 void describeApplication() {
@@ -93,7 +94,7 @@ int runDesktop(int argc, char** argv) {
                                     "pulsewell: kein Desktop für den Eintrag im Panel (DISPLAY "
                                     "und WAYLAND_DISPLAY sind nicht gesetzt). Im Terminal: "
                                     "'pulsewell watch'."));
-    return 1;
+    return exitFailure;
   }
 
   const QApplication app(argc, argv);
@@ -104,7 +105,7 @@ int runDesktop(int argc, char** argv) {
               Strings::text("pulsewell: unknown option '", "pulsewell: unbekannte Option '") +
                   toStdString(rest.front()) +
                   Strings::text("'. Try 'pulsewell --help'.", "'. Hilfe: 'pulsewell --help'."));
-    return 2;
+    return exitUsage;
   }
   describeApplication();
   // Logout and Ctrl+C end the program as Quit does.
@@ -116,7 +117,7 @@ int runDesktop(int argc, char** argv) {
     // Already running for this desktop: that one opens its settings window instead.
     SingleInstance::ask(SingleInstance::defaultServerPath(),
                         QString::fromLatin1(SingleInstance::settingsRequest), askTimeoutMs);
-    return 0;
+    return exitSuccess;
   }
 
   const auto mainQueue = std::make_shared<QtMainQueue>();

@@ -104,8 +104,12 @@ class WatchPrinter {
     std::fflush(stdout);
     if (waiting) return true;
     ++shown_;
+    lastStatus_ = snapshot.status;
     return !count_ || shown_ < *count_;
   }
+
+  // The status of the last sample shown; no answer while there was none.
+  int exitStatus() const { return exitStatusFor(lastStatus_); }
 
   void finish() const {
     if (terminal_) std::printf("\n");
@@ -118,6 +122,7 @@ class WatchPrinter {
   std::optional<std::uint64_t> count_;
   DisplaySettings settings_;
   std::uint64_t shown_ = 0;
+  RouterTrafficStatus lastStatus_ = RouterTrafficStatus::connecting;
 };
 
 }  // namespace
@@ -126,7 +131,7 @@ int runWatch(const TerminalOptions& options) {
   auto checked = settings(options, true);
   if (const auto* problem = std::get_if<TerminalConfigProblem>(&checked)) {
     printError(problem->message);
-    return exitUsage;
+    return exitNotConfigured;
   }
   const auto& chosen = std::get<TerminalSettings>(checked);
 
@@ -152,22 +157,23 @@ int runWatch(const TerminalOptions& options) {
   service.apply(chosen.config);
   queue->run();
   printer.finish();
-  return exitSuccess;
+  return printer.exitStatus();
 }
 
 int runInterfaces(const TerminalOptions& options) {
   auto checked = settings(options, false);
   if (const auto* problem = std::get_if<TerminalConfigProblem>(&checked)) {
     printError(problem->message);
-    return exitUsage;
+    return exitNotConfigured;
   }
   const auto& config = std::get<TerminalSettings>(checked).config;
   std::vector<SNMPInterface> interfaces;
   try {
     interfaces = SNMPTrafficSampler::interfaces(SNMPTrafficService::defaultClient(config));
   } catch (...) {
-    printError(Strings::status(routerTrafficStatus(std::current_exception())));
-    return exitFailure;
+    const RouterTrafficStatus status = routerTrafficStatus(std::current_exception());
+    printError(Strings::status(status));
+    return exitStatusFor(status);
   }
   if (interfaces.empty()) {
     printError(Strings::text("The device returned no interface names.",
