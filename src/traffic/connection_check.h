@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -21,6 +22,10 @@ struct RouterConnection {
 // and the settings form alike: the host trimmed, non-empty and without inner blanks; a
 // community (blanks are part of it: it is a password); a port from 1 to 65535. The rules
 // are checked in that order and the first that fails is named.
+// The host and port rules alone, for callers that take one value at a time.
+std::optional<RouterConfigProblem> hostProblem(std::string_view host);
+bool isUsablePort(std::int64_t port);
+
 std::variant<RouterConnection, RouterConfigProblem> checkConnection(std::string_view host,
                                                                     std::int64_t port,
                                                                     std::string_view community);

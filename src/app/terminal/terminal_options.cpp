@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string_view>
 
-#include "app/settings_model.h"
-#include "traffic/text_whitespace.h"
+#include "traffic/connection_check.h"
+#include "traffic/port_text.h"
 
 namespace pulsewell {
 namespace {
@@ -48,18 +48,11 @@ TerminalUsageError usageError(std::string message) {
 // missing; the checks are the settings form's.
 std::optional<TerminalUsageError> unusableConnectionValue(std::string_view name,
                                                           const std::string& value) {
-  constexpr std::int64_t highestPort = 65535;
-  if (name == "--host") {
-    const std::string host = TextWhitespace::trimmed(value);
-    if (host.empty() || TextWhitespace::containsWhitespace(host)) {
-      return usageError("--host needs a device address without spaces.");
-    }
+  if (name == "--host" && hostProblem(value)) {
+    return usageError("--host needs a device address without spaces.");
   }
-  if (name == "--port") {
-    const std::int64_t port = SettingsModel::portNumber(value);
-    if (port < 1 || port > highestPort) {
-      return usageError("--port needs a whole number from 1 to 65535.");
-    }
+  if (name == "--port" && !isUsablePort(portNumber(value))) {
+    return usageError("--port needs a whole number from 1 to 65535.");
   }
   if (name == "--interface" && value.empty()) return usageError("--interface needs a name.");
   return std::nullopt;
