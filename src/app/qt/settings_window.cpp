@@ -24,6 +24,7 @@
 #include "app/qt/settings_spinner.h"
 #include "menubar/display_settings.h"
 #include "menubar/qt/popover_style.h"
+#include "menubar/qt/system_colours.h"
 #include "menubar/strings.h"
 #include "platform/qt/qt_conversions.h"
 
@@ -32,11 +33,6 @@ namespace pulsewell {
 namespace {
 
 constexpr int interfaceListHeight = 160;
-
-QColor red() {
-  const bool dark = QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
-  return dark ? QColor(0xFF, 0x45, 0x3A) : QColor(0xE0, 0x25, 0x1B);
-}
 
 // Labels that show text from outside the program (device names, error descriptions)
 // never interpret it as markup.
@@ -243,7 +239,7 @@ QGroupBox* SettingsWindow::buildDeviceSection() {
 
   message_ = plainLabel(QString(), "message", box);
   wrapWithinWidth(message_);
-  PopoverStyle::setTextColour(*message_, red());
+  PopoverStyle::setTextColour(*message_, SystemColours::red(SystemColours::darkPalette()));
   form->addRow(message_);
 
   privacy_ = new QPushButton(toQString(Strings::openPrivacy(model_->german())), box);
@@ -358,7 +354,8 @@ QGroupBox* SettingsWindow::buildLoginSection() {
   });
   form->addRow(launch_);
 
-  loginMessage_ = captionLabel(QString(), "loginMessage", red(), box);
+  loginMessage_ = captionLabel(QString(), "loginMessage",
+                               SystemColours::red(SystemColours::darkPalette()), box);
   wrapWithinWidth(loginMessage_);
   form->addRow(loginMessage_);
   return box;

@@ -6,14 +6,11 @@
 #include <QWidget>
 
 #include "menubar/qt/router_menu_bar_graph.h"
+#include "menubar/qt/system_colours.h"
 
 namespace pulsewell::PopoverStyle {
 
 namespace {
-
-bool darkAppearance() {
-  return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
-}
 
 QFont systemFont(qreal points, QFont::Weight weight) {
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
@@ -34,11 +31,11 @@ QFont digitsFont(qreal points, QFont::Weight weight) {
 }  // namespace
 
 QColor green() {
-  return darkAppearance() ? QColor(0x30, 0xD1, 0x58) : QColor(0x34, 0xC7, 0x59);
+  return SystemColours::green(SystemColours::darkPalette());
 }
 
 QColor orange() {
-  return darkAppearance() ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xFF, 0x95, 0x00);
+  return SystemColours::orange(SystemColours::darkPalette());
 }
 
 QColor secondary() {
