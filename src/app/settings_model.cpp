@@ -1,7 +1,5 @@
 #include "app/settings_model.h"
 
-#include <pthread.h>
-
 #include <atomic>
 #include <string>
 #include <thread>
@@ -9,24 +7,18 @@
 
 #include "menubar/display_settings.h"
 #include "menubar/strings.h"
+#include "traffic/application_identifier.h"
 #include "traffic/connection_check.h"
 #include "traffic/port_text.h"
 #include "traffic/settings_table.h"
 #include "traffic/snmp_traffic_sampler.h"
+#include "traffic/thread_name.h"
 
 namespace pulsewell {
 
 namespace {
 
 constexpr std::size_t speedDigits = 7;
-
-// Thread names are limited to 15 bytes; the tail keeps the part that tells threads apart.
-void nameFetchThread() {
-  constexpr std::size_t limit = 15;
-  std::string name = std::string(applicationIdentifier) + ".fetch";
-  if (name.size() > limit) name.erase(0, name.size() - limit);
-  pthread_setname_np(pthread_self(), name.c_str());
-}
 
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
@@ -135,7 +127,7 @@ SNMPClient SettingsModel::fetchClient(const RouterTrafficConfig& draft) {
 void SettingsModel::fetchOnWorker(const RouterTrafficConfig& draft, const FetchDone& done) {
   try {
     std::thread([client = fetchClient(draft), done] {
-      nameFetchThread();
+      nameThisThread("fetch");
       FetchResult result;
       try {
         result.interfaces = SNMPTrafficSampler::interfaces(client);

@@ -9,6 +9,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/json_defaults_store.h"
+#include "traffic/application_identifier.h"
 #include "traffic/utf8.h"
 
 namespace pulsewell {

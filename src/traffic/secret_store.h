@@ -5,10 +5,6 @@
 
 namespace pulsewell {
 
-// The application identifier: keyring schema, autostart and desktop file name, and the
-// prefix of worker-thread names.
-inline constexpr const char* applicationIdentifier = "org.pulsewell.Pulsewell";
-
 // Where the community (a password in SNMP v2c) is kept.
 class SecretStore {
  public:

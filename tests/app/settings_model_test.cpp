@@ -22,6 +22,7 @@
 #include "snmp/snmp_error.h"
 #include "tests/support/quoted_text.h"
 #include "tests/support/test_main_queue.h"
+#include "traffic/application_identifier.h"
 #include "traffic/memory_defaults_store.h"
 #include "traffic/port_text.h"
 #include "traffic/router_traffic_config.h"

@@ -20,6 +20,7 @@
 #include "platform/file_secret_store.h"
 #include "platform/system_secret_store.h"
 #include "platform_test_support.h"
+#include "traffic/application_identifier.h"
 
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer)

@@ -16,6 +16,7 @@
 #include "menubar/strings.h"
 #include "platform/qt/logind_sleep_watcher.h"
 #include "platform/qt/qt_conversions.h"
+#include "traffic/application_identifier.h"
 #include "traffic/router_traffic_config.h"
 #include "traffic/settings_table.h"
 

@@ -28,6 +28,7 @@
 #include "platform/system_secret_store.h"
 #include "platform/xdg_autostart_login_item.h"
 #include "pulsewell_version.h"
+#include "traffic/application_identifier.h"
 #include "traffic/secret_store.h"
 
 namespace pulsewell {

@@ -17,6 +17,7 @@
 #include "menubar/strings.h"
 #include "platform/json_defaults_store.h"
 #include "platform/system_secret_store.h"
+#include "traffic/application_identifier.h"
 #include "traffic/router_traffic_status.h"
 #include "traffic/snmp_traffic_sampler.h"
 #include "traffic/snmp_traffic_service.h"

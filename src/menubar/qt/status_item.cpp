@@ -17,7 +17,7 @@
 #include "menubar/strings.h"
 #include "platform/qt/qt_conversions.h"
 #include "platform/qt/status_notifier_item.h"
-#include "traffic/secret_store.h"
+#include "traffic/application_identifier.h"
 
 namespace pulsewell {
 

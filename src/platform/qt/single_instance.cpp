@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <utility>
 
-#include "traffic/secret_store.h"
+#include "traffic/application_identifier.h"
 
 namespace pulsewell {
 
