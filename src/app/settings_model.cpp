@@ -382,6 +382,4 @@ std::int64_t SettingsModel::speed(std::string_view text) {
   return value;
 }
 
-void SettingsModel::openLocalNetworkSettings() {}
-
 }  // namespace pulsewell

@@ -16,13 +16,13 @@
 #include <system_error>
 #include <vector>
 
-#include "snmp/if_mib.h"
 #include "agent/simulator_agent.h"
-#include "app/login_item.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_error.h"
 #include "tests/support/quoted_text.h"
 #include "tests/support/test_main_queue.h"
 #include "traffic/application_identifier.h"
+#include "traffic/login_item.h"
 #include "traffic/memory_defaults_store.h"
 #include "traffic/port_text.h"
 #include "traffic/router_traffic_config.h"

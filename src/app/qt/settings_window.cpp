@@ -26,6 +26,7 @@
 #include "menubar/qt/popover_style.h"
 #include "menubar/qt/system_colours.h"
 #include "menubar/strings.h"
+#include "platform/local_network_settings.h"
 #include "platform/qt/qt_conversions.h"
 
 namespace pulsewell {
@@ -246,7 +247,7 @@ QGroupBox* SettingsWindow::buildDeviceSection() {
   privacy_->setObjectName(QStringLiteral("privacyButton"));
   privacy_->setAutoDefault(false);
   QObject::connect(privacy_, &QPushButton::clicked, this,
-                   [] { SettingsModel::openLocalNetworkSettings(); });
+                   [] { openLocalNetworkSettings(); });
   auto* privacyRow = new QHBoxLayout();
   privacyRow->addWidget(privacy_);
   privacyRow->addStretch(1);

@@ -13,12 +13,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/settings_model.h"
 #include "menubar/qt/popover_graph_canvas.h"
 #include "menubar/qt/popover_style.h"
 #include "menubar/qt/system_number_locale.h"
 #include "menubar/strings.h"
 #include "menubar/traffic_presentation.h"
+#include "platform/local_network_settings.h"
 #include "platform/qt/qt_conversions.h"
 
 namespace pulsewell {
@@ -96,7 +96,7 @@ PopoverView::PopoverView(SNMPTrafficService& service, DefaultsStore& defaults,
   privacyButton_ = new QPushButton(toQString(Strings::openPrivacy()), details_);
   privacyButton_->setObjectName(QStringLiteral("privacyButton"));
   connect(privacyButton_, &QPushButton::clicked, this,
-          [] { SettingsModel::openLocalNetworkSettings(); });
+          [] { openLocalNetworkSettings(); });
   detailsLayout->addWidget(privacyButton_, 0, Qt::AlignLeft);
 
   auto* rates = new QHBoxLayout;

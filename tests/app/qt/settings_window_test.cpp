@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "app/login_item.h"
 #include "app/qt/settings_interface_row.h"
 #include "snmp/snmp_error.h"
 #include "tests/support/test_main_queue.h"
+#include "traffic/login_item.h"
 #include "traffic/memory_defaults_store.h"
 #include "traffic/secret_store.h"
 #include "traffic/settings_table.h"
