@@ -11,6 +11,7 @@
 #include "agent/simulator_agent.h"
 #include "program_run.h"
 #include "tests/support/snmpd_test.h"
+#include "tests/support/temporary_folder.h"
 #include "udp_peer.h"
 
 namespace pulsewell::test {
@@ -34,7 +35,6 @@ class TerminalProgram : public ::testing::Test {
         {.index = 2, .name = "eth0", .inOctets = 0, .outOctets = 0, .operStatus = 2});
     fs::create_directories(config_ / "pulsewell");
   }
-  void TearDown() override { fs::remove_all(home_); }
 
   void storeSettings(const std::string& json) const {
     std::ofstream(config_ / "pulsewell" / "settings.json") << json;
@@ -58,10 +58,8 @@ class TerminalProgram : public ::testing::Test {
   std::string port() const { return std::to_string(agent_.port()); }
 
   SimulatorAgent agent_{{.community = "velmar"}};
-  fs::path home_ =
-      fs::temp_directory_path() /
-      ("pulsewell-terminal-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-       "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+  test::TemporaryFolder folder_;
+  fs::path home_ = folder_.path();
   fs::path config_ = home_ / "config";
 };
 
