@@ -15,6 +15,7 @@
 #include "tests/support/peer_client.h"
 #include "tests/support/request_reader.h"
 #include "tests/support/response_builder.h"
+#include "tests/support/thrown_by.h"
 #include "tests/support/udp_peer.h"
 
 namespace pulsewell {
@@ -101,15 +102,6 @@ Step failWith(const SNMPError& error) {
   return [=](const SentRequest&) -> Bytes { throw error; };
 }
 
-std::optional<SNMPError> errorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const SNMPError& error) {
-    return error;
-  }
-  return std::nullopt;
-}
-
 // ---- single requests ----
 
 TEST(SNMPClientRequest, GetSendsOneGetRequestForAllOIDsWithTheCommunity) {
@@ -152,7 +144,8 @@ TEST(SNMPClientRequest, RequestIDsAreDrawnFromTheWholePositiveRange) {
   constexpr int attempts = 400;
   std::vector<Step> steps(attempts, silence());
   ScriptedDevice device(steps);
-  EXPECT_EQ(errorOf([&] { device.client(attempts - 1).get({ifName()}); }), SNMPError::timeout());
+  EXPECT_EQ(thrownBy<SNMPError>([&] { device.client(attempts - 1).get({ifName()}); }),
+            SNMPError::timeout());
   ASSERT_EQ(device.requests().size(), static_cast<std::size_t>(attempts));
   bool low = false;
   bool high = false;
@@ -183,7 +176,8 @@ class SNMPClientFailure : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(SNMPClientFailure, EndsWithTheExpectedErrorAfterTheExpectedAttempts) {
   const FailureCase& c = GetParam();
   ScriptedDevice device(c.script);
-  EXPECT_EQ(errorOf([&] { device.client(c.retries).get({child(ifName(), {1})}); }), c.expected);
+  EXPECT_EQ(thrownBy<SNMPError>([&] { device.client(c.retries).get({child(ifName(), {1})}); }),
+            c.expected);
   EXPECT_EQ(device.requests().size(), c.attempts);
 }
 
@@ -251,7 +245,7 @@ TEST(SNMPClientRequest, WithoutLinkOrTransportIsUnreachable) {
   SNMPClient client;
   client.host = "127.0.0.1";
   client.link = nullptr;
-  EXPECT_EQ(errorOf([&] { client.get({ifName()}); }), SNMPError::unreachable());
+  EXPECT_EQ(thrownBy<SNMPError>([&] { client.get({ifName()}); }), SNMPError::unreachable());
 }
 
 // ---- walks ----
@@ -362,7 +356,7 @@ TEST_P(SNMPClientWalkDisorder, FailsAsMalformed) {
     steps.push_back(reply(batch));
   }
   ScriptedDevice device(steps);
-  EXPECT_EQ(errorOf([&] { device.client().walk(ifName(), SNMPClient::walkLimit); }),
+  EXPECT_EQ(thrownBy<SNMPError>([&] { device.client().walk(ifName(), SNMPClient::walkLimit); }),
             SNMPError::malformed());
   EXPECT_EQ(device.requests().size(), GetParam().batches.size());
 }
@@ -381,7 +375,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SNMPClientWalk, AnErrorPartWayDropsEverything) {
   ScriptedDevice device({reply(names(1, 20)), reply({}, 5)});
-  EXPECT_EQ(errorOf([&] { device.client().walk(ifName(), SNMPClient::walkLimit); }),
+  EXPECT_EQ(thrownBy<SNMPError>([&] { device.client().walk(ifName(), SNMPClient::walkLimit); }),
             SNMPError::agent(5));
 }
 
@@ -438,7 +432,7 @@ TEST(SNMPClientOverLoopback, GetReturnsTheAgentsAnswer) {
 
 TEST(SNMPClientOverLoopback, SilentAgentCostsTwoAttemptsThenTimeout) {
   LoopbackAgent agent(2, [](const SentRequest&, std::size_t) { return std::nullopt; });
-  EXPECT_EQ(errorOf([&] { agent.client(0.05).get({ifName()}); }), SNMPError::timeout());
+  EXPECT_EQ(thrownBy<SNMPError>([&] { agent.client(0.05).get({ifName()}); }), SNMPError::timeout());
   agent.join();
   ASSERT_EQ(agent.requests().size(), 2U);
   EXPECT_NE(agent.requests()[0].id, agent.requests()[1].id);
@@ -465,7 +459,7 @@ TEST(SNMPClientOverLoopback, AnUnusableReplyResetsTheSharedLinkAlsoWithATranspor
   scripted.transport = [](const Bytes&) { return Bytes{0x00}; };
 
   direct.get({ifName()});
-  EXPECT_EQ(errorOf([&] { scripted.get({ifName()}); }), SNMPError::malformed());
+  EXPECT_EQ(thrownBy<SNMPError>([&] { scripted.get({ifName()}); }), SNMPError::malformed());
   direct.get({ifName()});
   agent.join();
   ASSERT_EQ(agent.ports().size(), 2U);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "snmp/snmp_error.h"
+#include "tests/support/thrown_by.h"
 #include "tests/support/udp_peer.h"
 
 namespace pulsewell {
@@ -36,13 +37,7 @@ Bytes joined(Bytes head, const Bytes& tail) {
 }
 
 SNMPError::Kind failureOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const SNMPError& error) {
-    return error.kind();
-  }
-  ADD_FAILURE() << "the exchange did not fail";
-  return SNMPError::Kind::agent;
+  return thrownBy<SNMPError>(action).kind();
 }
 
 class LinkOverLoopback : public ::testing::TestWithParam<std::string> {
