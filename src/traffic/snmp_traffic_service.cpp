@@ -219,6 +219,8 @@ struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
     const std::string name = shortThreadName(std::string(applicationIdentifier) + ".poll");
     pthread_setname_np(pthread_self(), name.c_str());
 
+    // A stopped task ends at its next request, not at the end of a long walk.
+    task.client.stop = stop;
     SNMPTrafficSampler sampler(std::move(task.client), task.interface, task.swapDirections,
                                task.clock);
     while (!stop.stop_requested()) {

@@ -25,6 +25,7 @@
 #include "menubar/qt/popover_style.h"
 #include "menubar/strings.h"
 #include "platform/qt/qt_conversions.h"
+#include "traffic/display_safe_text.h"
 
 namespace pulsewell {
 
@@ -389,7 +390,8 @@ void SettingsWindow::render() {
   showWhen(privacy_, model.offersPrivacySettings());
 
   const std::string interface = model.interface();
-  setText(selected_, interface.empty() ? QStringLiteral("\u2014") : toQString(interface));
+  setText(selected_,
+          interface.empty() ? QStringLiteral("\u2014") : toQString(displaySafe(interface)));
   renderInterfaceList();
   setChecked(swap_, model.swapDirections());
   setText(status_, toQString(Strings::status(model.status(), model.german())));

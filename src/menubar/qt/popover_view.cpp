@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -171,7 +172,8 @@ void PopoverView::refresh() {
   title_->setText(titleMetrics.horizontalAdvance(title) <= titleRoom
                       ? title
                       : titleMetrics.elidedText(title, Qt::ElideRight, titleRoom));
-  title_->setToolTip(title);
+  // Tooltips take text that looks like markup as markup; the name must stay text.
+  title_->setToolTip(Qt::convertFromPlainText(title));
   status_->setMaximumWidth(contentWidth - titleMetrics.horizontalAdvance(title_->text()) -
                            itemSpacing);
 

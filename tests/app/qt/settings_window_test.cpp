@@ -420,6 +420,16 @@ TEST_F(SettingsWindowTest, InterfaceNamesAreShownAsPlainText) {
   EXPECT_EQ(labelText("selectedValue"), "<b>eth0</b>");
 }
 
+TEST_F(SettingsWindowTest, DirectionControlsInInterfaceNamesShowInsteadOfReordering) {
+  open();
+  loadInterfaces({{"wan\u202Eltr", true}, {"\u2067lan\u2069", false}});
+  EXPECT_EQ(row("wan\u202Eltr")->findChild<QLabel*>("interfaceName")->text(), "wan\uFFFDltr");
+  EXPECT_EQ(row("\u2067lan\u2069")->findChild<QLabel*>("interfaceName")->text(), "\uFFFDlan\uFFFD");
+  QTest::mouseClick(row("wan\u202Eltr"), Qt::LeftButton);
+  EXPECT_EQ(labelText("selectedValue"), "wan\uFFFDltr");
+  EXPECT_EQ(defaults.string(SettingsKey::routerInterface), "wan\u202Eltr") << "the device's name";
+}
+
 TEST_F(SettingsWindowTest, LongTextsNeverWidenTheForm) {
   loginItem.failure =
       "Cannot turn on launch at login: /home/someone/.config/autostart/"

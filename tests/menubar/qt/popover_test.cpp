@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <memory>
 #include <string>
@@ -241,6 +242,27 @@ TEST_F(Popover, TheInterfaceNameFollowsTheSettingLive) {
   defaults_.set(SettingsKey::routerInterface, std::string("ppp0"));
   settle();
   EXPECT_EQ(textOf(view, "title"), QStringLiteral("ppp0"));
+}
+
+TEST_F(Popover, TheInterfaceNameIsPlainTextInTheTitleAndItsTooltip) {
+  makeService(failingWith(SNMPError::timeout())).apply(unreachableConfig());
+  defaults_.set(SettingsKey::routerInterface, std::string("<b>\u202Eltr"));
+  const PopoverView& view = makeView();
+  settle();
+  const QString shown = QStringLiteral("<b>\uFFFDltr");
+  const auto* title = view.findChild<QLabel*>(QStringLiteral("title"));
+  EXPECT_EQ(title->textFormat(), Qt::PlainText);
+  EXPECT_EQ(title->text(), shown);
+
+  // A tooltip renders text that looks like markup as markup.
+  const QString tip = title->toolTip();
+  QTextDocument tooltip;
+  if (Qt::mightBeRichText(tip)) {
+    tooltip.setHtml(tip);
+  } else {
+    tooltip.setPlainText(tip);
+  }
+  EXPECT_EQ(tooltip.toPlainText(), shown);
 }
 
 // The window around the view.
