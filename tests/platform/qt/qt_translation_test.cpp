@@ -61,10 +61,13 @@ class QtTexts : public ::testing::TestWithParam<LanguageCase> {
       GTEST_SKIP() << "Qt's German translation is not installed (apt-get install "
                       "qt6-translations-l10n)";
     }
-    // The system's locale is German in both cases: only the program's language decides.
+    // The locale is German in both cases: only the program's language decides.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   }
-  void TearDown() override { QLocale::setDefault(QLocale::c()); }
+  void TearDown() override { QLocale::setDefault(previous_); }
+
+ private:
+  QLocale previous_;
 };
 
 TEST_P(QtTexts, FollowTheProgramsLanguage) {
