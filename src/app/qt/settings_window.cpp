@@ -291,6 +291,7 @@ QGroupBox* SettingsWindow::buildInterfaceSection() {
 
   status_ = plainLabel(QString(), "statusValue", box);
   status_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  wrapWithinWidth(status_);
   addLabelledRow(form, QStringLiteral("Status"), "statusLabel", status_);
   return box;
 }
