@@ -11,6 +11,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # desktop shell
   qt6-base-dev qt6-base-dev-tools libqt6svg6 libsecret-1-dev libglib2.0-dev nlohmann-json3-dev
+  qt6-translations-l10n
   # real peers and services for the tests
   snmpd snmp gnome-keyring libsecret-tools dbus dbus-bin
   xvfb xauth xdotool trayer x11-utils imagemagick fonts-dejavu-core

@@ -36,6 +36,8 @@ for file in "${expected[@]}"; do
 done
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 ||
   { echo "package: $deb does not depend on Qt's widgets" >&2; exit 1; }
+dpkg-deb -f "$deb" Recommends | grep -q qt6-translations-l10n ||
+  { echo "package: $deb does not recommend Qt's translations" >&2; exit 1; }
 
 # Debian's own checks, warnings included: manual page, copyright, changelog, computed
 # dependencies, hardening.

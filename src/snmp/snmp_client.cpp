@@ -53,6 +53,7 @@ std::vector<SNMPVarBind> SNMPClient::request(SNMPCodec::Request kind,
                                              const std::vector<OID>& oids) const {
   // 64 bits: even retries = INT_MAX cannot overflow the count.
   for (std::int64_t attempt = 0;; ++attempt) {
+    if (stop.stop_requested()) throw SNMPStopped{};
     const bool lastAttempt = attempt >= retries;
     const std::int32_t id = drawRequestID();
     const Bytes message = SNMPCodec::encode(kind, id, community, oids);

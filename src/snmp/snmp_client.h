@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct SNMPClient {
   int retries = 1;
   SNMPTransport transport;
   std::shared_ptr<SNMPLink> link = std::make_shared<SNMPLink>();
+  // Once a stop is requested, no further attempt is sent: a request or a walk ends at its
+  // next exchange with SNMPStopped.
+  std::stop_token stop;
 
   // One GetRequest for all `oids`; the bindings in the agent's order.
   std::vector<SNMPVarBind> get(const std::vector<OID>& oids) const;

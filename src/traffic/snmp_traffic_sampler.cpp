@@ -16,6 +16,9 @@ namespace {
 
 // A gap longer than this (a missed poll, a suspend) gives no rate instead of an average.
 constexpr double longestRateGap = 10.0;
+// 10 Tbit/s in bytes per second. Faster than any interface: a counter that jumps this far
+// was set to garbage, and is taken like a reset rather than as traffic.
+constexpr double fastestRate = 1.25e12;
 
 std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
   constexpr auto highest = std::numeric_limits<std::uint64_t>::max();
@@ -110,10 +113,14 @@ SNMPTrafficReading SNMPTrafficSampler::sample() {
     const std::uint64_t outDelta = *sent - previous_->sent;
     const std::uint64_t downDelta = swapDirections_ ? outDelta : inDelta;
     const std::uint64_t upDelta = swapDirections_ ? inDelta : outDelta;
-    totalDown_ = saturatingAdd(totalDown_, downDelta);
-    totalUp_ = saturatingAdd(totalUp_, upDelta);
-    reading.downBytesPerSec = static_cast<double>(downDelta) / dt;
-    reading.upBytesPerSec = static_cast<double>(upDelta) / dt;
+    const double downRate = static_cast<double>(downDelta) / dt;
+    const double upRate = static_cast<double>(upDelta) / dt;
+    if (downRate <= fastestRate && upRate <= fastestRate) {
+      totalDown_ = saturatingAdd(totalDown_, downDelta);
+      totalUp_ = saturatingAdd(totalUp_, upDelta);
+      reading.downBytesPerSec = downRate;
+      reading.upBytesPerSec = upRate;
+    }
   }
   previous_ = Counters{*received, *sent, now};
 

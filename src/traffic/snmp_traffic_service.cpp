@@ -203,6 +203,8 @@ struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
   static void poll(const std::stop_token& stop, PollingTask task) {
     nameThisThread("poll");
 
+    // A stopped task ends at its next request, not at the end of a long walk.
+    task.client.stop = stop;
     SNMPTrafficSampler sampler(std::move(task.client), task.interface, task.swapDirections,
                                task.clock);
     while (!stop.stop_requested()) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -377,6 +378,44 @@ TEST(SNMPClientWalk, AnErrorPartWayDropsEverything) {
   ScriptedDevice device({reply(names(1, 20)), reply({}, 5)});
   EXPECT_EQ(thrownBy<SNMPError>([&] { device.client().walk(ifName(), SNMPClient::walkLimit); }),
             SNMPError::agent(5));
+}
+
+// ---- stopping ----
+
+// A step that asks the client to stop while the device answers with `step`.
+Step stoppingThen(std::stop_source& stop, Step step) {
+  return [&stop, step = std::move(step)](const SentRequest& r) {
+    stop.request_stop();
+    return step(r);
+  };
+}
+
+TEST(SNMPClientStop, EndsAWalkBeforeItsNextRequest) {
+  std::stop_source stop;
+  ScriptedDevice device({stoppingThen(stop, reply(names(1, 20))), reply(names(21, 3))});
+  SNMPClient client = device.client();
+  client.stop = stop.get_token();
+  EXPECT_THROW(client.walk(ifName(), SNMPClient::walkLimit), SNMPStopped);
+  EXPECT_EQ(device.requests().size(), 1U);
+}
+
+TEST(SNMPClientStop, SendsNoFurtherAttempt) {
+  std::stop_source stop;
+  ScriptedDevice device({stoppingThen(stop, silence()), reply({nameOf(1, "lo")})});
+  SNMPClient client = device.client();
+  client.stop = stop.get_token();
+  EXPECT_THROW(client.get({child(ifName(), {1})}), SNMPStopped);
+  EXPECT_EQ(device.requests().size(), 1U);
+}
+
+TEST(SNMPClientStop, AStopBeforeTheFirstRequestSendsNothing) {
+  std::stop_source stop;
+  stop.request_stop();
+  ScriptedDevice device({});
+  SNMPClient client = device.client();
+  client.stop = stop.get_token();
+  EXPECT_THROW(client.get({ifName()}), SNMPStopped);
+  EXPECT_TRUE(device.requests().empty());
 }
 
 // ---- over a real link ----

@@ -263,6 +263,26 @@ TEST(SNMPLink, HostWithAnEmbeddedNulIsUnreachable) {
   EXPECT_FALSE(peer.receive(0ms));
 }
 
+TEST(SNMPLink, TakesAnIPv6AddressInBrackets) {
+  UdpPeer peer("::1");
+  SNMPLink link;
+  std::jthread device([&] {
+    if (auto request = peer.receive(peerWait)) {
+      peer.reply(*request, text("ok"));
+    }
+  });
+  EXPECT_EQ(link.exchange(text("a"), "[::1]", peer.port(), safetyTimeout), text("ok"));
+}
+
+TEST(SNMPLink, BracketsHoldOnlyAnAddress) {
+  SNMPLink link;
+  for (const char* host : {"[localhost]", "[::1", "[]"}) {
+    EXPECT_EQ(failureOf([&] { link.exchange(text("a"), host, 161, shortTimeout); }),
+              SNMPError::Kind::unreachable)
+        << host;
+  }
+}
+
 TEST(SNMPLink, UsableAgainAfterAFailure) {
   UdpPeer peer;
   SNMPLink link;

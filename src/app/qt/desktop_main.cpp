@@ -23,6 +23,7 @@
 #include "platform/json_defaults_store.h"
 #include "platform/qt/qt_conversions.h"
 #include "platform/qt/qt_main_queue.h"
+#include "platform/qt/qt_translation.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/system_secret_store.h"
@@ -109,6 +110,8 @@ int runDesktop(int argc, char** argv) {
     return exitUsage;
   }
   describeApplication();
+  // Qt's own texts (the About dialog's button, the fields' context menu) in our language.
+  const QtTranslation qtTexts(Strings::german());
   // Logout and Ctrl+C end the program as Quit does.
   const TerminationSignals termination;
   QObject::connect(&termination, &TerminationSignals::received, qApp, &QCoreApplication::quit);

@@ -28,6 +28,7 @@
 #include "menubar/strings.h"
 #include "platform/local_network_settings.h"
 #include "platform/qt/qt_conversions.h"
+#include "traffic/display_safe_text.h"
 
 namespace pulsewell {
 
@@ -288,6 +289,7 @@ QGroupBox* SettingsWindow::buildInterfaceSection() {
 
   status_ = plainLabel(QString(), "statusValue", box);
   status_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  wrapWithinWidth(status_);
   addLabelledRow(form, QStringLiteral("Status"), "statusLabel", status_);
   return box;
 }
@@ -388,7 +390,8 @@ void SettingsWindow::render() {
   showWhen(privacy_, model.offersPrivacySettings());
 
   const std::string interface = model.interface();
-  setText(selected_, interface.empty() ? QStringLiteral("\u2014") : toQString(interface));
+  setText(selected_,
+          interface.empty() ? QStringLiteral("\u2014") : toQString(displaySafe(interface)));
   renderInterfaceList();
   setChecked(swap_, model.swapDirections());
   setText(status_, toQString(Strings::status(model.status(), model.german())));

@@ -18,6 +18,7 @@
 #include "platform/json_defaults_store.h"
 #include "platform/system_secret_store.h"
 #include "traffic/application_identifier.h"
+#include "traffic/display_safe_text.h"
 #include "traffic/router_traffic_status.h"
 #include "traffic/snmp_traffic_sampler.h"
 #include "traffic/snmp_traffic_service.h"
@@ -183,7 +184,7 @@ int runInterfaces(const TerminalOptions& options) {
   }
   for (const auto& interface : interfaces) {
     const bool chosen = !config.interface.empty() && interface.name == config.interface;
-    std::printf("%s %s%s\n", interface.isUp ? "●" : "○", terminalSafe(interface.name).c_str(),
+    std::printf("%s %s%s\n", interface.isUp ? "●" : "○", displaySafe(interface.name).c_str(),
                 chosen ? "  ✓" : "");
   }
   return exitSuccess;

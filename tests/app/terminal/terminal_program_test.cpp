@@ -124,6 +124,23 @@ TEST_F(TerminalProgram, InterfacesListsUpStateAndMarksTheChosenOne) {
   EXPECT_EQ(result.out, "● lo\n○ eth0  ✓\n");
 }
 
+TEST_F(TerminalProgram, InterfaceNamesCannotDriveTheTerminalNorReorderTheLine) {
+  agent_.setInterface(
+      {.index = 1, .name = "\x1b]0;owned\x07wan\u202Eltr\u2066", .inOctets = 0, .outOctets = 0});
+  const auto result = run({"interfaces", "--host", "127.0.0.1", "--port", port()});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "● \uFFFD]0;owned\uFFFDwan\uFFFDltr\uFFFD\n○ eth0\n");
+}
+
+TEST_F(TerminalProgram, TakesAnIPv6AddressInBracketsAsUsersTypeIt) {
+  SimulatorAgent agent({.bindAddress = "::1", .community = "velmar"});
+  agent.setInterface({.index = 1, .name = "lo", .inOctets = 0, .outOctets = 0});
+  const auto result =
+      run({"interfaces", "--host", "[::1]", "--port", std::to_string(agent.port())});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "● lo\n");
+}
+
 TEST_F(TerminalProgram, InterfacesReportsAFailureAsItsStatus) {
   // Nothing listens there: the refusal comes back at once.
   const auto result =
