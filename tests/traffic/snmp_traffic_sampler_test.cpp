@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "snmp/if_mib.h"
 #include "agent/simulator_agent.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_error.h"
 #include "tests/support/ci.h"
 #include "tests/support/peer_client.h"

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "snmp/if_mib.h"
 #include "agent/simulator_agent.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_error.h"
 #include "tests/support/request_reader.h"
 #include "tests/support/test_main_queue.h"

@@ -247,8 +247,7 @@ QGroupBox* SettingsWindow::buildDeviceSection() {
   privacy_ = new QPushButton(toQString(Strings::openPrivacy(model_->german())), box);
   privacy_->setObjectName(QStringLiteral("privacyButton"));
   privacy_->setAutoDefault(false);
-  QObject::connect(privacy_, &QPushButton::clicked, this,
-                   [] { openLocalNetworkSettings(); });
+  QObject::connect(privacy_, &QPushButton::clicked, this, [] { openLocalNetworkSettings(); });
   auto* privacyRow = new QHBoxLayout();
   privacyRow->addWidget(privacy_);
   privacyRow->addStretch(1);

@@ -103,8 +103,7 @@ PopoverView::PopoverView(SNMPTrafficService& service, DefaultsStore& defaults,
 
   privacyButton_ = new QPushButton(toQString(Strings::openPrivacy(german_)), details_);
   privacyButton_->setObjectName(QStringLiteral("privacyButton"));
-  connect(privacyButton_, &QPushButton::clicked, this,
-          [] { openLocalNetworkSettings(); });
+  connect(privacyButton_, &QPushButton::clicked, this, [] { openLocalNetworkSettings(); });
   detailsLayout->addWidget(privacyButton_, 0, Qt::AlignLeft);
 
   auto* rates = new QHBoxLayout;
