@@ -28,6 +28,7 @@
 #include "platform/xdg_autostart_login_item.h"
 #include "pulsewell_version.h"
 #include "traffic/secret_store.h"
+#include "traffic/terminal_safe_text.h"
 
 namespace pulsewell {
 
@@ -59,7 +60,8 @@ int printStatus(int argc, char** argv) {
     printLine(stderr, Strings::text("Pulsewell is not running.", "Pulsewell läuft nicht."));
     return 1;
   }
-  printLine(stdout, toStdString(*reply));
+  // The reply is another process's text: it must not drive the terminal.
+  printLine(stdout, terminalSafe(toStdString(*reply)));
   return 0;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "traffic/terminal_safe_text.h"
+
 namespace pulsewell {
 namespace {
 
