@@ -29,7 +29,9 @@
 #include "platform/system_secret_store.h"
 #include "platform/xdg_autostart_login_item.h"
 #include "pulsewell_version.h"
+#include "traffic/display_safe_text.h"
 #include "traffic/secret_store.h"
+#include "traffic/display_safe_text.h"
 
 namespace pulsewell {
 
@@ -61,7 +63,8 @@ int printStatus(int argc, char** argv) {
     printLine(stderr, Strings::text("Pulsewell is not running.", "Pulsewell läuft nicht."));
     return exitFailure;
   }
-  printLine(stdout, toStdString(*reply));
+  // The reply is another process's text: it must not drive the terminal.
+  printLine(stdout, displaySafe(toStdString(*reply)));
   return exitSuccess;
 }
 
