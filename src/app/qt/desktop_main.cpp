@@ -31,7 +31,6 @@
 #include "pulsewell_version.h"
 #include "traffic/display_safe_text.h"
 #include "traffic/secret_store.h"
-#include "traffic/display_safe_text.h"
 
 namespace pulsewell {
 
