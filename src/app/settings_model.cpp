@@ -5,6 +5,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/file_problem_text.h"
 #include "menubar/display_settings.h"
 #include "menubar/strings.h"
 #include "traffic/application_identifier.h"
@@ -297,8 +298,12 @@ void SettingsModel::load() {
     saved = false;
   }
   if (!saved) {
-    s.message =
-        s.text("The keychain refused to save.", "Der Schlüsselbund hat das Speichern abgelehnt.");
+    const auto problem = s.secrets.writeProblem();
+    s.message = problem ? s.text("The community could not be saved: ",
+                                 "Die Community konnte nicht gespeichert werden: ") +
+                              fileProblemText(*problem, s.german) + "."
+                        : s.text("The keychain refused to save.",
+                                 "Der Schlüsselbund hat das Speichern abgelehnt.");
     s.changed.emit();
     return;
   }

@@ -12,6 +12,7 @@
 
 #include "platform/file_secret_store.h"
 #include "platform/keychain.h"
+#include "platform/session_secret_store.h"
 #include "traffic/application_identifier.h"
 #include "traffic/thread_name.h"
 
@@ -113,8 +114,9 @@ std::unique_ptr<SecretStore> makeSystemSecretStore() {
   if (choice != nullptr && std::string_view(choice) == "file") {
     return std::make_unique<FileSecretStore>();
   }
-  if (secretServiceReachable()) return std::make_unique<Keychain>();
-  return std::make_unique<FileSecretStore>();
+  return std::make_unique<SessionSecretStore>(std::make_unique<Keychain>(),
+                                              std::make_unique<FileSecretStore>(),
+                                              [] { return secretServiceReachable(); });
 }
 
 }  // namespace pulsewell

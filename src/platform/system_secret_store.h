@@ -18,9 +18,9 @@ inline constexpr std::chrono::milliseconds secretServiceProbeTimeout{2000};
 // never answers.
 bool secretServiceReachable(std::chrono::milliseconds timeout = secretServiceProbeTimeout);
 
-// The keyring (Keychain) where a Secret Service is reachable, else the community file
-// beside the settings (FileSecretStore). PULSEWELL_SECRET_STORE=file chooses the file. Decided once
-// per call; the program calls it once.
+// The keyring (Keychain) whenever a Secret Service is reachable, else the community file
+// beside the settings (FileSecretStore), looking again for a keyring that did not answer
+// yet (SessionSecretStore). PULSEWELL_SECRET_STORE=file chooses the file alone.
 std::unique_ptr<SecretStore> makeSystemSecretStore();
 
 }  // namespace pulsewell

@@ -17,8 +17,10 @@
 #include <vector>
 
 #include "agent/simulator_agent.h"
+#include "platform/file_secret_store.h"
 #include "snmp/if_mib.h"
 #include "snmp/snmp_error.h"
+#include "tests/platform/platform_test_support.h"
 #include "tests/support/quoted_text.h"
 #include "tests/support/test_main_queue.h"
 #include "traffic/application_identifier.h"
@@ -91,7 +93,7 @@ class SettingsModelTest : public ::testing::Test {
  protected:
   std::unique_ptr<SettingsModel> makeModel(bool german = false) {
     auto model = std::make_unique<SettingsModel>(
-        service, [this] { ++applyCount; }, defaults, secrets, loginItem, queue,
+        service, [this] { ++applyCount; }, defaults, *secretStore, loginItem, queue,
         [this](const RouterTrafficConfig& draft, SettingsModel::FetchDone done) {
           fetches.push_back({draft, std::move(done)});
         },
@@ -120,6 +122,8 @@ class SettingsModelTest : public ::testing::Test {
   SNMPTrafficService service{queue};
   MemoryDefaultsStore defaults;
   FakeSecretStore secrets;
+  // Where the model keeps the community: the fake unless a test says otherwise.
+  SecretStore* secretStore = &secrets;
   FakeLoginItem loginItem;
   int applyCount = 0;
   std::vector<PendingFetch> fetches;
@@ -344,6 +348,31 @@ TEST_F(SettingsModelTest, KeychainRefusalInGerman) {
   auto model = makeReadyModel(true);
   model->load();
   EXPECT_EQ(model->message(), "Der Schlüsselbund hat das Speichern abgelehnt.");
+}
+
+TEST_F(SettingsModelTest, ACommunityFileThatCannotBeWrittenSaysWhatIsInTheWay) {
+  // No keyring: the community goes to a file beside the settings, whose folder is a file.
+  const test::TemporaryFolder temporary;
+  const auto folder = temporary.path() / "pulsewell";
+  test::writeText(folder, "a file where the settings folder belongs");
+  FileSecretStore file(folder / "community");
+  secretStore = &file;
+  struct Case {
+    bool german;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {false, "The community could not be saved: " + folder.string() + " is not a folder."},
+      {true,
+       "Die Community konnte nicht gespeichert werden: " + folder.string() + " ist kein Ordner."},
+  };
+  for (const auto& c : cases) {
+    auto model = makeReadyModel(c.german);
+    model->load();
+    EXPECT_EQ(model->message(), c.message);
+    EXPECT_EQ(applyCount, 0);
+    EXPECT_TRUE(fetches.empty());
+  }
 }
 
 TEST_F(SettingsModelTest, AcceptedLoadClearsTheLastFeedback) {
@@ -710,7 +739,7 @@ class SettingsModelAgentTest : public SettingsModelTest {
  protected:
   std::unique_ptr<SettingsModel> makeFetchingModel() {
     auto model = std::make_unique<SettingsModel>(
-        service, [this] { ++applyCount; }, defaults, secrets, loginItem, queue,
+        service, [this] { ++applyCount; }, defaults, *secretStore, loginItem, queue,
         SettingsModel::fetchOnWorker, false);
     model->setHost(agent.address());
     model->setPort(std::to_string(agent.port()));

@@ -30,6 +30,7 @@
 #include "platform/xdg_autostart_login_item.h"
 #include "pulsewell_version.h"
 #include "traffic/application_identifier.h"
+#include "traffic/display_safe_text.h"
 #include "traffic/secret_store.h"
 
 namespace pulsewell {
@@ -62,7 +63,8 @@ int printStatus(int argc, char** argv) {
     printLine(stderr, Strings::text("Pulsewell is not running.", "Pulsewell läuft nicht."));
     return exitFailure;
   }
-  printLine(stdout, toStdString(*reply));
+  // The reply is another process's text: it must not drive the terminal.
+  printLine(stdout, displaySafe(toStdString(*reply)));
   return exitSuccess;
 }
 

@@ -44,7 +44,7 @@ std::optional<std::string> community() {
 std::variant<TerminalSettings, TerminalConfigProblem> settings(const TerminalOptions& options,
                                                                bool needInterface) {
   const JsonDefaultsStore stored;
-  return terminalSettings(options, stored, community(), needInterface);
+  return terminalSettings(options, stored, community(), needInterface, stored.readProblem());
 }
 
 // The terminal's width in columns, 0 when unknown.
@@ -64,15 +64,21 @@ std::string fitted(const std::string& line, std::size_t columns) {
   return line;
 }
 
-// Ctrl+C and termination end the loop cleanly: the signals are blocked in every thread and
-// taken by one waiting thread, which asks the main loop to quit.
-void quitOnSignals(const std::shared_ptr<TerminalMainQueue>& queue) {
+// Ctrl+C, logout and termination end `watch` cleanly: the signals are blocked in every
+// thread and taken by one waiting thread, which asks the main loop to quit. Blocked before
+// anything starts a thread (the keyring's D-Bus threads start with the first read of the
+// community), since each thread keeps the mask it was started with.
+sigset_t blockQuitSignals() {
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  return signals;
+}
+
+void quitOnSignals(const std::shared_ptr<TerminalMainQueue>& queue, const sigset_t& signals) {
   std::thread([queue, signals] {
     int received = 0;
     sigwait(&signals, &received);
@@ -130,6 +136,7 @@ class WatchPrinter {
 }  // namespace
 
 int runWatch(const TerminalOptions& options) {
+  const sigset_t quitSignals = blockQuitSignals();
   auto checked = settings(options, true);
   if (const auto* problem = std::get_if<TerminalConfigProblem>(&checked)) {
     printError(problem->message);
@@ -138,7 +145,7 @@ int runWatch(const TerminalOptions& options) {
   const auto& chosen = std::get<TerminalSettings>(checked);
 
   auto queue = std::make_shared<TerminalMainQueue>();
-  quitOnSignals(queue);
+  quitOnSignals(queue, quitSignals);
 
   DisplaySettings display;
   display.inBits = chosen.inBits;

@@ -1,5 +1,6 @@
 #include "app/terminal/terminal_config.h"
 
+#include "app/file_problem_text.h"
 #include "menubar/strings.h"
 #include "traffic/memory_defaults_store.h"
 #include "traffic/port_text.h"
@@ -35,11 +36,18 @@ std::string describe(RouterConfigProblem problem) {
   return {};
 }
 
+std::string unreadableSettings(const FileProblem& problem) {
+  return Strings::text("The stored settings cannot be read: ",
+                       "Die gespeicherten Einstellungen können nicht gelesen werden: ") +
+         fileProblemText(problem, Strings::german()) + ".";
+}
+
 }  // namespace
 
 std::variant<TerminalSettings, TerminalConfigProblem> terminalSettings(
     const TerminalOptions& options, const DefaultsStore& stored,
-    const std::optional<std::string>& community, bool needInterface) {
+    const std::optional<std::string>& community, bool needInterface,
+    const std::optional<FileProblem>& unreadable) {
   // Lay the overrides over a copy, so the user's stored settings stay untouched and the
   // configuration is checked by exactly the rules the panel uses.
   MemoryDefaultsStore effective;
@@ -53,11 +61,15 @@ std::variant<TerminalSettings, TerminalConfigProblem> terminalSettings(
   if (options.swap) effective.set(SettingsKey::routerSwapDirections, true);
 
   auto checked = RouterTrafficConfig::check(effective, community);
-  if (const auto* problem = std::get_if<RouterConfigProblem>(&checked)) {
-    return TerminalConfigProblem{describe(*problem)};
+  // What the stored settings would have given is missing because they could not be read.
+  const auto* problem = std::get_if<RouterConfigProblem>(&checked);
+  if (unreadable && problem != nullptr && *problem == RouterConfigProblem::noHost) {
+    return TerminalConfigProblem{unreadableSettings(*unreadable)};
   }
+  if (problem != nullptr) return TerminalConfigProblem{describe(*problem)};
   auto& config = std::get<RouterTrafficConfig>(checked);
   if (needInterface && config.interface.empty()) {
+    if (unreadable) return TerminalConfigProblem{unreadableSettings(*unreadable)};
     return TerminalConfigProblem{Strings::text(
         "No interface chosen: pass --interface NAME ('pulsewell interfaces' lists them) or "
         "pick one in the settings window.",

@@ -1,9 +1,11 @@
 // The real pulsewell program in its terminal mode, against the simulator agent over
 // 127.0.0.1, with a settings folder of its own.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
@@ -115,6 +117,40 @@ TEST_F(TerminalProgram, WithoutUsableSettingsItSaysWhatIsMissing) {
   result = run({"watch", "--host", "127.0.0.1", "--port", port()});
   EXPECT_EQ(result.exitCode, 3);
   EXPECT_NE(result.err.find("No interface chosen"), std::string::npos) << result.err;
+}
+
+TEST_F(TerminalProgram, UnreadableStoredSettingsAreNamedAsTheProblem) {
+  const auto folder = config_ / "pulsewell";
+  const auto file = folder / "settings.json";
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    std::string reason;
+  };
+  const std::vector<Case> cases = {
+      {"the settings file is a folder", [&] { fs::create_directories(file); },
+       file.string() + " is a folder"},
+      {"the settings folder is a file", [&] { std::ofstream(folder) << "{}"; },
+       folder.string() + " is not a folder"},
+      {"the settings file is a pipe",
+       [&] {
+         fs::create_directories(folder);
+         ::mkfifo(file.c_str(), 0600);
+       },
+       file.string() + " is not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folder);
+    c.arrange();
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"watch"},
+          std::vector<std::string>{"watch", "--host", "127.0.0.1", "--port", port()}}) {
+      const auto result = run(arguments);
+      EXPECT_EQ(result.exitCode, 2);
+      EXPECT_EQ(result.err, "pulsewell: The stored settings cannot be read: " + c.reason + ".\n");
+    }
+  }
 }
 
 TEST_F(TerminalProgram, InterfacesListsUpStateAndMarksTheChosenOne) {
