@@ -1,7 +1,6 @@
 #include "snmp/snmp_codec.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
 #include <stdexcept>
 
@@ -37,14 +36,6 @@ constexpr std::uint8_t continuationBit = 0x80;
 constexpr std::uint8_t digitMask = 0x7F;
 constexpr unsigned digitBits = 7;
 
-void append(Bytes& out, ByteView bytes) {
-  out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
-Bytes nullValue() {
-  return {BERTag::null, 0x00};
-}
-
 // The two's complement body of 1 to 8 bytes as a signed value.
 std::optional<std::int64_t> integerFromBody(ByteView body) {
   if (body.empty() || body.size() > maxIntegerBody) return std::nullopt;
@@ -54,90 +45,229 @@ std::optional<std::int64_t> integerFromBody(ByteView body) {
   return static_cast<std::int64_t>(value);
 }
 
-void appendSubIdentifier(Bytes& out, std::uint32_t value) {
-  std::array<std::uint8_t, 5> digits{};  // 32 bits need at most five base-128 digits
-  std::size_t count = 0;
-  do {
-    digits[count++] = static_cast<std::uint8_t>(value & digitMask);
-    value >>= digitBits;
-  } while (value != 0);
-  while (count > 1)
-    out.push_back(static_cast<std::uint8_t>(digits[--count] | continuationBit));
-  out.push_back(digits[0]);
-}
+// Sizes first, then one pass of writing into a buffer of exactly that size: no element is
+// built apart and copied into its parent.
 
-}  // namespace
-
-Bytes tlv(std::uint8_t tag, ByteView content) {
-  const std::uint64_t n = content.size();
+// The bytes of a definite length for `n` content bytes.
+std::size_t lengthSize(std::size_t n) {
   if (n > maxContentLength) throw std::length_error("BER content longer than 2^32 - 1 bytes");
-  Bytes out;
-  out.reserve(content.size() + 2 + maxLengthBytes);
-  out.push_back(tag);
-  if (n < longFormFlag) {
-    out.push_back(static_cast<std::uint8_t>(n));
-  } else {
-    std::size_t k = 1;
-    while (k < maxLengthBytes && (n >> (8 * k)) != 0)
-      ++k;
-    out.push_back(static_cast<std::uint8_t>(longFormFlag | k));
-    for (std::size_t i = k; i-- > 0;)
-      out.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
+  std::size_t size = 1;
+  if (n >= longFormFlag) {
+    for (std::size_t rest = n; rest != 0; rest >>= 8U)
+      ++size;
   }
-  append(out, content);
-  return out;
+  return size;
 }
 
-Bytes integer(std::int64_t value) {
-  const auto bits = static_cast<std::uint64_t>(value);
-  std::array<std::uint8_t, 8> full{};
-  for (std::size_t i = 0; i < full.size(); ++i) {
-    full[i] = static_cast<std::uint8_t>(bits >> (8 * (full.size() - 1 - i)));
-  }
-  std::size_t start = 0;
-  while (start + 1 < full.size()) {
-    const bool secondTopBit = (full[start + 1] & 0x80U) != 0;
-    const bool redundantZero = full[start] == 0x00 && !secondTopBit;
-    const bool redundantOnes = full[start] == 0xFF && secondTopBit;
-    if (!redundantZero && !redundantOnes) break;
-    ++start;
-  }
-  return tlv(BERTag::integer, ByteView(full).subspan(start));
+std::size_t elementSize(std::size_t contentSize) {
+  return 1 + lengthSize(contentSize) + contentSize;
 }
 
-Bytes oidBytes(const OID& oid) {
+// The shortest two's complement form: 1 to 8 bytes.
+std::size_t integerContentSize(std::int64_t value) {
+  std::size_t size = 1;
+  while (size < sizeof value) {
+    const std::int64_t half = std::int64_t{1} << (8 * size - 1);
+    if (value >= -half && value < half) break;
+    ++size;
+  }
+  return size;
+}
+
+std::size_t subIdentifierSize(std::uint32_t value) {
+  std::size_t size = 1;
+  while ((value >>= digitBits) != 0)
+    ++size;
+  return size;
+}
+
+// The first sub-identifier, which packs the first two arcs; throws for what cannot be sent.
+std::uint32_t firstSubIdentifier(const OID& oid) {
   if (oid.size() < 2) throw std::invalid_argument("an OID needs at least two arcs");
   const std::uint64_t first = firstArcFactor * oid[0] + oid[1];
   if (first > std::numeric_limits<std::uint32_t>::max()) {
     throw std::invalid_argument("the first two arcs of the OID do not fit 32 bits");
   }
-  Bytes out;
-  appendSubIdentifier(out, static_cast<std::uint32_t>(first));
+  return static_cast<std::uint32_t>(first);
+}
+
+std::size_t oidContentSize(const OID& oid) {
+  std::size_t size = subIdentifierSize(firstSubIdentifier(oid));
   for (std::size_t i = 2; i < oid.size(); ++i)
-    appendSubIdentifier(out, oid[i]);
+    size += subIdentifierSize(oid[i]);
+  return size;
+}
+
+// Writes elements forward into room sized beforehand.
+class Writer {
+ public:
+  explicit Writer(std::span<std::uint8_t> room) : room_(room) {}
+
+  void header(std::uint8_t tag, std::size_t contentSize) {
+    put(tag);
+    if (contentSize < longFormFlag) {
+      put(static_cast<std::uint8_t>(contentSize));
+      return;
+    }
+    const std::size_t k = lengthSize(contentSize) - 1;
+    put(static_cast<std::uint8_t>(longFormFlag | k));
+    for (std::size_t i = k; i-- > 0;)
+      put(static_cast<std::uint8_t>(contentSize >> (8 * i)));
+  }
+
+  void integer(std::int64_t value) {
+    const std::size_t size = integerContentSize(value);
+    header(BERTag::integer, size);
+    const auto bits = static_cast<std::uint64_t>(value);
+    for (std::size_t i = size; i-- > 0;)
+      put(static_cast<std::uint8_t>(bits >> (8 * i)));
+  }
+
+  void bytes(ByteView content) {
+    std::copy(content.begin(), content.end(), room_.begin() + static_cast<std::ptrdiff_t>(at_));
+    at_ += content.size();
+  }
+
+  void oidContent(const OID& oid) {
+    subIdentifier(firstSubIdentifier(oid));
+    for (std::size_t i = 2; i < oid.size(); ++i)
+      subIdentifier(oid[i]);
+  }
+
+ private:
+  void put(std::uint8_t byte) { room_[at_++] = byte; }
+
+  // Base 128, most significant digit first, the continuation bit on all but the last.
+  void subIdentifier(std::uint32_t value) {
+    for (std::size_t i = subIdentifierSize(value); i-- > 1;)
+      put(static_cast<std::uint8_t>(((value >> (digitBits * i)) & digitMask) | continuationBit));
+    put(static_cast<std::uint8_t>(value & digitMask));
+  }
+
+  std::span<std::uint8_t> room_;
+  std::size_t at_ = 0;
+};
+
+// Appends the arcs of OBJECT IDENTIFIER content to `arcs`, which must already have room
+// for one more arc than the content has bytes, so that views of arcs appended earlier stay
+// valid. False, with `arcs` as it was, when a sub-identifier is unfinished or exceeds
+// 32 bits.
+bool appendArcs(ByteView body, std::vector<std::uint32_t>& arcs) {
+  if (body.empty() || (body.back() & continuationBit) != 0) return false;
+  if (arcs.capacity() - arcs.size() < body.size() + 1) return false;
+  const std::size_t start = arcs.size();
+  std::uint64_t accumulator = 0;
+  for (const std::uint8_t byte : body) {
+    if (accumulator >= subIdentifierGuard) {
+      arcs.resize(start);
+      return false;
+    }
+    accumulator = (accumulator << digitBits) | (byte & digitMask);
+    if ((byte & continuationBit) != 0) continue;
+    if (arcs.size() == start) {
+      const std::uint64_t x = std::min(accumulator / firstArcFactor, maxFirstArc);
+      arcs.push_back(static_cast<std::uint32_t>(x));
+      arcs.push_back(static_cast<std::uint32_t>(accumulator - firstArcFactor * x));
+    } else {
+      arcs.push_back(static_cast<std::uint32_t>(accumulator));
+    }
+    accumulator = 0;
+  }
+  return true;
+}
+
+// The value of one binding as a view; an OID value's arcs are appended to `arcs`.
+std::optional<SNMPValueView> decodeValueView(std::uint8_t tag, ByteView body,
+                                             std::vector<std::uint32_t>& arcs) {
+  switch (tag) {
+    case BERTag::integer:
+      if (const auto value = integerFromBody(body)) return SNMPValueView::integer(*value);
+      return std::nullopt;
+    case BERTag::null:
+      return SNMPValueView::null();
+    case BERTag::objectIdentifier: {
+      const std::size_t start = arcs.size();
+      if (!appendArcs(body, arcs)) return std::nullopt;
+      return SNMPValueView::oid(OIDView(arcs).subspan(start));
+    }
+    case BERTag::counter32:
+    case BERTag::gauge32:
+    case BERTag::timeTicks:
+    case BERTag::counter64:
+      if (const auto value = decodeUnsigned(body)) return SNMPValueView::unsignedInteger(*value);
+      return std::nullopt;
+    case BERTag::noSuchObject:
+    case BERTag::noSuchInstance:
+    case BERTag::endOfMibView:
+      return SNMPValueView::missing();
+    default:
+      return SNMPValueView::bytes(body);
+  }
+}
+
+}  // namespace
+
+Bytes tlv(std::uint8_t tag, ByteView content) {
+  Bytes out(elementSize(content.size()));
+  Writer writer(out);
+  writer.header(tag, content.size());
+  writer.bytes(content);
+  return out;
+}
+
+Bytes integer(std::int64_t value) {
+  Bytes out(elementSize(integerContentSize(value)));
+  Writer(out).integer(value);
+  return out;
+}
+
+Bytes oidBytes(const OID& oid) {
+  Bytes out(oidContentSize(oid));
+  Writer(out).oidContent(oid);
   return out;
 }
 
 Bytes encode(Request kind, std::int32_t id, std::string_view community,
              const std::vector<OID>& oids) {
-  Bytes bindings;
-  for (const OID& oid : oids) {
-    Bytes bind = tlv(BERTag::objectIdentifier, oidBytes(oid));
-    append(bind, nullValue());
-    append(bindings, tlv(BERTag::sequence, bind));
-  }
+  Bytes out;
+  encode(kind, id, community, oids, out);
+  return out;
+}
 
+void encode(Request kind, std::int32_t id, std::string_view community, std::span<const OID> oids,
+            Bytes& out) {
   const bool bulk = kind == Request::getBulk;
-  Bytes pdu = integer(id);
-  append(pdu, integer(0));  // error-status, or non-repeaters for GetBulk
-  append(pdu, integer(bulk ? bulkMaxRepetitions : 0));  // error-index, or max-repetitions
-  append(pdu, tlv(BERTag::sequence, bindings));
+  // error-status (non-repeaters) 0, error-index (max-repetitions) 0 or 20.
+  const std::int64_t third = bulk ? bulkMaxRepetitions : 0;
 
-  Bytes message = integer(versionTwoC);
-  const auto* text = reinterpret_cast<const std::uint8_t*>(community.data());
-  append(message, tlv(BERTag::octetString, ByteView(text, community.size())));
-  append(message, tlv(bulk ? BERTag::getBulkRequest : BERTag::getRequest, pdu));
-  return tlv(BERTag::sequence, message);
+  // Every length is known before its element is written.
+  std::size_t bindingsSize = 0;
+  for (const OID& oid : oids)
+    bindingsSize += elementSize(elementSize(oidContentSize(oid)) + elementSize(0));
+  const std::size_t pduSize = elementSize(integerContentSize(id)) +
+                              elementSize(integerContentSize(0)) +
+                              elementSize(integerContentSize(third)) + elementSize(bindingsSize);
+  const std::size_t messageSize = elementSize(integerContentSize(versionTwoC)) +
+                                  elementSize(community.size()) + elementSize(pduSize);
+  out.resize(elementSize(messageSize));
+
+  Writer writer(out);
+  writer.header(BERTag::sequence, messageSize);
+  writer.integer(versionTwoC);
+  writer.header(BERTag::octetString, community.size());
+  writer.bytes(ByteView(reinterpret_cast<const std::uint8_t*>(community.data()), community.size()));
+  writer.header(bulk ? BERTag::getBulkRequest : BERTag::getRequest, pduSize);
+  writer.integer(id);
+  writer.integer(0);
+  writer.integer(third);
+  writer.header(BERTag::sequence, bindingsSize);
+  for (const OID& oid : oids) {
+    const std::size_t nameSize = oidContentSize(oid);
+    writer.header(BERTag::sequence, elementSize(nameSize) + elementSize(0));
+    writer.header(BERTag::objectIdentifier, nameSize);
+    writer.oidContent(oid);
+    writer.header(BERTag::null, 0);
+  }
 }
 
 std::optional<Element> Reader::next() {
@@ -176,25 +306,9 @@ std::optional<std::int64_t> Reader::integerValue() {
 }
 
 std::optional<OID> decodeOID(ByteView body) {
-  if (body.empty() || (body.back() & continuationBit) != 0) return std::nullopt;
-  OID subIdentifiers;
-  std::uint64_t accumulator = 0;
-  for (const std::uint8_t byte : body) {
-    if (accumulator >= subIdentifierGuard) return std::nullopt;
-    accumulator = (accumulator << digitBits) | (byte & digitMask);
-    if ((byte & continuationBit) == 0) {
-      subIdentifiers.push_back(static_cast<std::uint32_t>(accumulator));
-      accumulator = 0;
-    }
-  }
-
-  const std::uint64_t packed = subIdentifiers.front();
-  const std::uint64_t x = std::min(packed / firstArcFactor, maxFirstArc);
   OID arcs;
-  arcs.reserve(subIdentifiers.size() + 1);
-  arcs.push_back(static_cast<std::uint32_t>(x));
-  arcs.push_back(static_cast<std::uint32_t>(packed - firstArcFactor * x));
-  arcs.insert(arcs.end(), subIdentifiers.begin() + 1, subIdentifiers.end());
+  arcs.reserve(body.size() + 1);
+  if (!appendArcs(body, arcs)) return std::nullopt;
   return arcs;
 }
 
@@ -210,75 +324,28 @@ std::optional<std::uint64_t> decodeUnsigned(ByteView body) {
 }
 
 std::optional<SNMPValue> decodeValue(std::uint8_t tag, ByteView body) {
-  switch (tag) {
-    case BERTag::integer:
-      if (const auto value = integerFromBody(body)) return SNMPValue::integer(*value);
-      return std::nullopt;
-    case BERTag::null:
-      return SNMPValue::null();
-    case BERTag::objectIdentifier:
-      if (auto oid = decodeOID(body)) return SNMPValue::oid(std::move(*oid));
-      return std::nullopt;
-    case BERTag::counter32:
-    case BERTag::gauge32:
-    case BERTag::timeTicks:
-    case BERTag::counter64:
-      if (const auto value = decodeUnsigned(body)) return SNMPValue::unsignedInteger(*value);
-      return std::nullopt;
-    case BERTag::noSuchObject:
-    case BERTag::noSuchInstance:
-    case BERTag::endOfMibView:
-      return SNMPValue::missing();
-    default:
-      return SNMPValue::bytes(Bytes(body.begin(), body.end()));
-  }
-}
-
-namespace {
-
-std::optional<SNMPVarBind> decodeVarBind(ByteView body) {
-  Reader reader(body);
-  const auto name = reader.next();
-  if (!name || name->tag != BERTag::objectIdentifier) return std::nullopt;
-  auto oid = decodeOID(name->body);
-  if (!oid) return std::nullopt;
-  const auto element = reader.next();
-  if (!element) return std::nullopt;
-  auto value = decodeValue(element->tag, element->body);
+  std::vector<std::uint32_t> arcs;
+  arcs.reserve(body.size() + 1);
+  const auto value = decodeValueView(tag, body, arcs);
   if (!value) return std::nullopt;
-  // Anything after the value inside the binding is ignored.
-  return SNMPVarBind{std::move(*oid), std::move(*value)};
+  return owned(*value);
 }
 
-std::optional<Response> decodePDU(ByteView body) {
-  Reader reader(body);
-  const auto id = reader.integerValue();
-  if (!id || *id < std::numeric_limits<std::int32_t>::min() ||
-      *id > std::numeric_limits<std::int32_t>::max()) {
-    return std::nullopt;
-  }
-  const auto errorStatus = reader.integerValue();
-  if (!errorStatus || !reader.integerValue()) return std::nullopt;  // error-index is unused
-  const auto list = reader.next();
-  if (!list || list->tag != BERTag::sequence) return std::nullopt;
-
-  Response response;
-  response.id = static_cast<std::int32_t>(*id);
-  response.errorStatus = *errorStatus;
-  Reader bindings(list->body);
-  while (!bindings.atEnd()) {
-    const auto element = bindings.next();
-    if (!element || element->tag != BERTag::sequence) return std::nullopt;
-    auto bind = decodeVarBind(element->body);
-    if (!bind) return std::nullopt;
-    response.varBinds.push_back(std::move(*bind));
-  }
-  return response;
+SNMPValue owned(const SNMPValueView& value) {
+  if (const auto* number = value.asInteger()) return SNMPValue::integer(*number);
+  if (const auto* number = value.asUnsigned()) return SNMPValue::unsignedInteger(*number);
+  if (const auto* bytes = value.asBytes())
+    return SNMPValue::bytes(Bytes(bytes->begin(), bytes->end()));
+  if (const auto* oid = value.asOID()) return SNMPValue::oid(OID(oid->begin(), oid->end()));
+  if (value.isNull()) return SNMPValue::null();
+  return SNMPValue::missing();
 }
 
-}  // namespace
+SNMPVarBind owned(const SNMPVarBindView& binding) {
+  return {OID(binding.oid.begin(), binding.oid.end()), owned(binding.value)};
+}
 
-std::optional<Response> decodeResponse(ByteView datagram) {
+std::optional<ResponseView> decodeResponse(ByteView datagram, DecodeStorage& storage) {
   Reader outer(datagram);
   const auto message = outer.next();  // bytes after the message are ignored
   if (!message || message->tag != BERTag::sequence) return std::nullopt;
@@ -288,9 +355,54 @@ std::optional<Response> decodeResponse(ByteView datagram) {
   if (!version || *version != versionTwoC) return std::nullopt;
   const auto community = reader.next();
   if (!community || community->tag != BERTag::octetString) return std::nullopt;
-  const auto pdu = reader.next();
+  const auto pdu = reader.next();  // anything after the PDU is ignored
   if (!pdu || pdu->tag != BERTag::response) return std::nullopt;
-  return decodePDU(pdu->body);
+
+  Reader fields(pdu->body);
+  const auto id = fields.integerValue();
+  if (!id || *id < std::numeric_limits<std::int32_t>::min() ||
+      *id > std::numeric_limits<std::int32_t>::max()) {
+    return std::nullopt;
+  }
+  const auto errorStatus = fields.integerValue();
+  if (!errorStatus || !fields.integerValue()) return std::nullopt;  // error-index is unused
+  const auto list = fields.next();
+  if (!list || list->tag != BERTag::sequence) return std::nullopt;
+
+  // An OID of n content bytes has at most n + 1 arcs and its element at least n + 2
+  // bytes, so the list's size is room for every arc in it: reserved once, never moved.
+  storage.arcs_.clear();
+  storage.arcs_.reserve(list->body.size());
+  storage.varBinds_.clear();
+  Reader bindings(list->body);
+  while (!bindings.atEnd()) {
+    const auto element = bindings.next();
+    if (!element || element->tag != BERTag::sequence) return std::nullopt;
+    Reader parts(element->body);
+    const auto name = parts.next();
+    if (!name || name->tag != BERTag::objectIdentifier) return std::nullopt;
+    const std::size_t start = storage.arcs_.size();
+    if (!appendArcs(name->body, storage.arcs_)) return std::nullopt;
+    const OIDView oid = OIDView(storage.arcs_).subspan(start);
+    const auto value = parts.next();
+    if (!value) return std::nullopt;
+    const auto decoded = decodeValueView(value->tag, value->body, storage.arcs_);
+    if (!decoded) return std::nullopt;
+    // Anything after the value inside the binding is ignored.
+    storage.varBinds_.push_back({oid, *decoded});
+  }
+  return ResponseView{static_cast<std::int32_t>(*id), *errorStatus, storage.varBinds_};
+}
+
+std::optional<Response> decodeResponse(ByteView datagram) {
+  DecodeStorage storage;
+  const auto view = decodeResponse(datagram, storage);
+  if (!view) return std::nullopt;
+  Response response{view->id, view->errorStatus, {}};
+  response.varBinds.reserve(view->varBinds.size());
+  for (const SNMPVarBindView& binding : view->varBinds)
+    response.varBinds.push_back(owned(binding));
+  return response;
 }
 
 }  // namespace pulsewell::SNMPCodec

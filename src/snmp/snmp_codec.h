@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -21,16 +22,46 @@ struct Response {
   bool operator==(const Response&) const = default;
 };
 
+// A Response decoded in place: each binding's arcs live in the DecodeStorage it was
+// decoded into and its byte string stays a view into the datagram. Valid while both
+// live, until the storage is decoded into again.
+struct ResponseView {
+  std::int32_t id = 0;
+  std::int64_t errorStatus = 0;
+  std::span<const SNMPVarBindView> varBinds;
+};
+
+// The room decoding in place fills. A caller that keeps it across replies pays for it
+// once: it grows to the largest reply seen, then decoding allocates nothing.
+class DecodeStorage {
+ private:
+  friend std::optional<ResponseView> decodeResponse(ByteView datagram, DecodeStorage& storage);
+
+  std::vector<std::uint32_t> arcs_;
+  std::vector<SNMPVarBindView> varBinds_;
+};
+
 // The complete message, ready to be sent as one datagram. GetBulk asks for no
 // non-repeaters and 20 repetitions. Callers pass OIDs of at least two arcs whose first
 // pair packs into 32 bits (40 * first + second); anything else throws
 // std::invalid_argument, as oidBytes does.
 Bytes encode(Request kind, std::int32_t id, std::string_view community,
              const std::vector<OID>& oids);
+// The same message written into `out`, resized to its exact length: a buffer kept
+// across requests is reused without allocating.
+void encode(Request kind, std::int32_t id, std::string_view community, std::span<const OID> oids,
+            Bytes& out);
 
 // The Response in one received datagram, or none when it is not an acceptable one.
 // Never reads outside `datagram`.
 std::optional<Response> decodeResponse(ByteView datagram);
+// The same checks, decoded into `storage` without copying; none exactly when the
+// function above gives none.
+std::optional<ResponseView> decodeResponse(ByteView datagram, DecodeStorage& storage);
+
+// Owned copies of what was decoded in place.
+SNMPValue owned(const SNMPValueView& value);
+SNMPVarBind owned(const SNMPVarBindView& binding);
 
 // Building blocks, shared with the simulator agent.
 

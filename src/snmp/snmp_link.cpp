@@ -102,7 +102,9 @@ struct SNMPLink::State {
 
   // Touched only by the thread that holds `busy`.
   int fd = -1;
-  std::string endpoint;
+  // The host and port the open flow leads to.
+  std::string flowHost;
+  std::uint16_t flowPort = 0;
   Bytes buffer = Bytes(receiveBufferSize);
 
   void closeFlow() {
@@ -125,8 +127,8 @@ struct SNMPLink::State {
     }
   }
 
-  Bytes run(ByteView request, const std::string& host, std::uint16_t port,
-            Clock::time_point deadline);
+  void run(ByteView request, const std::string& host, std::uint16_t port,
+           Clock::time_point deadline, Bytes& reply);
 };
 
 namespace {
@@ -145,10 +147,9 @@ class BusyClaim {
 
 }  // namespace
 
-Bytes SNMPLink::State::run(ByteView request, const std::string& host, std::uint16_t port,
-                           Clock::time_point deadline) {
-  std::string key = host + ":" + std::to_string(port);
-  if (fd >= 0 && endpoint == key) {
+void SNMPLink::State::run(ByteView request, const std::string& host, std::uint16_t port,
+                          Clock::time_point deadline, Bytes& reply) {
+  if (fd >= 0 && flowHost == host && flowPort == port) {
     discardQueued();
   } else {
     closeFlow();
@@ -156,7 +157,8 @@ Bytes SNMPLink::State::run(ByteView request, const std::string& host, std::uint1
     if (fd < 0) {
       throw SNMPError::unreachable();
     }
-    endpoint = std::move(key);
+    flowHost = host;
+    flowPort = port;
   }
 
   ssize_t sent = 0;
@@ -194,7 +196,8 @@ Bytes SNMPLink::State::run(ByteView request, const std::string& host, std::uint1
     if (size == 0 || size > buffer.size()) {
       continue;  // empty or truncated: unusable, wait on
     }
-    return {buffer.begin(), buffer.begin() + n};
+    reply.assign(buffer.begin(), buffer.begin() + n);
+    return;
   }
 }
 
@@ -206,6 +209,13 @@ SNMPLink::~SNMPLink() {
 
 Bytes SNMPLink::exchange(ByteView request, const std::string& host, std::uint16_t port,
                          double timeoutSeconds) {
+  Bytes reply;
+  exchange(request, host, port, timeoutSeconds, reply);
+  return reply;
+}
+
+void SNMPLink::exchange(ByteView request, const std::string& host, std::uint16_t port,
+                        double timeoutSeconds, Bytes& reply) {
   // Port 0 is no destination; a NUL would cut the name the resolver sees short.
   if (port == 0 || host.empty() || host.find('\0') != std::string::npos) {
     throw SNMPError::unreachable();
@@ -219,7 +229,7 @@ Bytes SNMPLink::exchange(ByteView request, const std::string& host, std::uint16_
     state_->closeFlow();
   }
   try {
-    return state_->run(request, host, port, deadline);
+    state_->run(request, host, port, deadline, reply);
   } catch (...) {
     // Every failure closes the flow, so a late reply can never reach the next exchange.
     state_->closeFlow();
