@@ -15,35 +15,18 @@ constexpr std::int64_t versionTwoC = 1;
 // Rows asked for per GetBulk: enough for a router's interface table in a few round trips.
 constexpr std::int64_t bulkMaxRepetitions = 20;
 
-// Lengths of more than four bytes describe content no datagram can carry.
-constexpr std::size_t maxLengthBytes = 4;
 // The largest content whose length the four-byte long form can state.
 constexpr std::uint64_t maxContentLength = std::numeric_limits<std::uint32_t>::max();
-// Short-form lengths stop here; the top bit announces the long form.
-constexpr std::uint8_t longFormFlag = 0x80;
-// An INTEGER must fit the signed 64-bit value it decodes to: refused, never truncated.
-constexpr std::size_t maxIntegerBody = 8;
-// An unsigned value must fit 64 bits once its one optional leading zero is dropped.
-constexpr std::size_t maxUnsignedBody = 8;
 // At or above this, one more base-128 digit would push a sub-identifier past 32 bits.
 constexpr std::uint64_t subIdentifierGuard = std::uint64_t{1} << 25;
 // The first sub-identifier packs the first two arcs as 40 * first + second.
-constexpr std::uint64_t firstArcFactor = 40;
+constexpr std::uint32_t firstArcFactor = 40;
 // The first arc is 0, 1 or 2; everything above 2 * 40 belongs to the second arc.
-constexpr std::uint64_t maxFirstArc = 2;
+constexpr std::uint32_t maxFirstArc = 2;
 // Base-128 digits with a continuation bit.
 constexpr std::uint8_t continuationBit = 0x80;
 constexpr std::uint8_t digitMask = 0x7F;
 constexpr unsigned digitBits = 7;
-
-// The two's complement body of 1 to 8 bytes as a signed value.
-std::optional<std::int64_t> integerFromBody(ByteView body) {
-  if (body.empty() || body.size() > maxIntegerBody) return std::nullopt;
-  std::uint64_t value = (body.front() & 0x80U) != 0 ? ~std::uint64_t{0} : 0;
-  for (const std::uint8_t byte : body)
-    value = (value << 8U) | byte;
-  return static_cast<std::int64_t>(value);
-}
 
 // Sizes first, then one pass of writing into a buffer of exactly that size: no element is
 // built apart and copied into its parent.
@@ -84,7 +67,7 @@ std::size_t subIdentifierSize(std::uint32_t value) {
 // The first sub-identifier, which packs the first two arcs; throws for what cannot be sent.
 std::uint32_t firstSubIdentifier(const OID& oid) {
   if (oid.size() < 2) throw std::invalid_argument("an OID needs at least two arcs");
-  const std::uint64_t first = firstArcFactor * oid[0] + oid[1];
+  const std::uint64_t first = std::uint64_t{firstArcFactor} * oid[0] + oid[1];
   if (first > std::numeric_limits<std::uint32_t>::max()) {
     throw std::invalid_argument("the first two arcs of the OID do not fit 32 bits");
   }
@@ -148,60 +131,76 @@ class Writer {
   std::size_t at_ = 0;
 };
 
-// Appends the arcs of OBJECT IDENTIFIER content to `arcs`, which must already have room
-// for one more arc than the content has bytes, so that views of arcs appended earlier stay
-// valid. False, with `arcs` as it was, when a sub-identifier is unfinished or exceeds
-// 32 bits.
-bool appendArcs(ByteView body, std::vector<std::uint32_t>& arcs) {
+// The arcs of OBJECT IDENTIFIER content written to the front of `room`, which must hold one
+// more arc than the content has bytes (the first byte packs two arcs), and viewed by `arcs`;
+// `room` then begins after them. False when a sub-identifier is unfinished or exceeds
+// 32 bits. (Results come back through references: an optional view copied around stalls
+// the decoder.)
+inline bool takeArcs(ByteView body, std::span<std::uint32_t>& room, OIDView& arcs) {
   if (body.empty() || (body.back() & continuationBit) != 0) return false;
-  if (arcs.capacity() - arcs.size() < body.size() + 1) return false;
-  const std::size_t start = arcs.size();
+  if (room.size() < body.size() + 1) return false;
+  std::uint32_t* const first = room.data();
+  std::uint32_t* out = first + 1;  // the first sub-identifier fills two arcs
   std::uint64_t accumulator = 0;
   for (const std::uint8_t byte : body) {
-    if (accumulator >= subIdentifierGuard) {
-      arcs.resize(start);
-      return false;
-    }
     accumulator = (accumulator << digitBits) | (byte & digitMask);
-    if ((byte & continuationBit) != 0) continue;
-    if (arcs.size() == start) {
-      const std::uint64_t x = std::min(accumulator / firstArcFactor, maxFirstArc);
-      arcs.push_back(static_cast<std::uint32_t>(x));
-      arcs.push_back(static_cast<std::uint32_t>(accumulator - firstArcFactor * x));
-    } else {
-      arcs.push_back(static_cast<std::uint32_t>(accumulator));
+    if ((byte & continuationBit) != 0) {
+      // The content ends on a final byte, so this digit is never the last: one more would
+      // be taken with the value already too large.
+      if (accumulator >= subIdentifierGuard) return false;
+      continue;
     }
+    *out++ = static_cast<std::uint32_t>(accumulator);
     accumulator = 0;
   }
+  // The first arc is the smaller of packed / 40 and 2, the second arc the rest.
+  const std::uint32_t packed = first[1];
+  const std::uint32_t x = packed < firstArcFactor       ? 0
+                          : packed < 2 * firstArcFactor ? 1
+                                                        : maxFirstArc;
+  first[0] = x;
+  first[1] = packed - firstArcFactor * x;
+  const auto count = static_cast<std::size_t>(out - first);
+  room = room.subspan(count);
+  arcs = OIDView(first, count);
   return true;
 }
 
-// The value of one binding as a view; an OID value's arcs are appended to `arcs`.
-std::optional<SNMPValueView> decodeValueView(std::uint8_t tag, ByteView body,
-                                             std::vector<std::uint32_t>& arcs) {
+// The value of one binding as a view, written to `value`; an OID value's arcs are taken
+// from `room`. False when the body does not fit the tag.
+inline bool decodeValueView(std::uint8_t tag, ByteView body, std::span<std::uint32_t>& room,
+                            SNMPValueView& value) {
   switch (tag) {
-    case BERTag::integer:
-      if (const auto value = integerFromBody(body)) return SNMPValueView::integer(*value);
-      return std::nullopt;
+    case BERTag::integer: {
+      const auto number = decodeInteger(body);
+      if (number) value = SNMPValueView::integer(*number);
+      return number.has_value();
+    }
     case BERTag::null:
-      return SNMPValueView::null();
+      value = SNMPValueView::null();
+      return true;
     case BERTag::objectIdentifier: {
-      const std::size_t start = arcs.size();
-      if (!appendArcs(body, arcs)) return std::nullopt;
-      return SNMPValueView::oid(OIDView(arcs).subspan(start));
+      OIDView arcs;
+      if (!takeArcs(body, room, arcs)) return false;
+      value = SNMPValueView::oid(arcs);
+      return true;
     }
     case BERTag::counter32:
     case BERTag::gauge32:
     case BERTag::timeTicks:
-    case BERTag::counter64:
-      if (const auto value = decodeUnsigned(body)) return SNMPValueView::unsignedInteger(*value);
-      return std::nullopt;
+    case BERTag::counter64: {
+      const auto number = decodeUnsigned(body);
+      if (number) value = SNMPValueView::unsignedInteger(*number);
+      return number.has_value();
+    }
     case BERTag::noSuchObject:
     case BERTag::noSuchInstance:
     case BERTag::endOfMibView:
-      return SNMPValueView::missing();
+      value = SNMPValueView::missing();
+      return true;
     default:
-      return SNMPValueView::bytes(body);
+      value = SNMPValueView::bytes(body);
+      return true;
   }
 }
 
@@ -270,65 +269,38 @@ void encode(Request kind, std::int32_t id, std::string_view community, std::span
   }
 }
 
-std::optional<Element> Reader::next() {
-  ByteView rest = rest_;
-  if (rest.empty()) return std::nullopt;
-  const std::uint8_t tag = rest.front();
-  rest = rest.subspan(1);
-  if (rest.empty()) return std::nullopt;
-  const std::uint8_t first = rest.front();
-  rest = rest.subspan(1);
-
-  std::uint64_t length = first;
+ElementHeader elementHeaderByTheFullRule(ByteView bytes) {
+  if (bytes.size() < 2) return {};
+  const std::uint8_t first = bytes[1];
+  std::size_t size = 2;
+  std::size_t length = first;
   if ((first & longFormFlag) != 0) {
-    const std::size_t k = first & digitMask;
-    if (k < 1 || k > maxLengthBytes || rest.size() < k) return std::nullopt;
+    const std::size_t k = first & 0x7FU;  // the number of length bytes
+    if (k < 1 || k > maxLengthBytes || bytes.size() - size < k) return {};
     length = 0;
     for (std::size_t i = 0; i < k; ++i)
-      length = (length << 8U) | rest[i];
-    rest = rest.subspan(k);
+      length = (length << 8U) | bytes[size + i];
+    size += k;
   }
-  if (rest.size() < length) return std::nullopt;
-
-  const auto size = static_cast<std::size_t>(length);
-  Element element{tag, rest.first(size)};
-  rest_ = rest.subspan(size);
-  return element;
-}
-
-std::optional<std::int64_t> Reader::integerValue() {
-  const ByteView before = rest_;
-  const std::optional<Element> element = next();
-  std::optional<std::int64_t> value;
-  if (element && element->tag == BERTag::integer) value = integerFromBody(element->body);
-  if (!value) rest_ = before;
-  return value;
+  if (bytes.size() - size < length) return {};
+  return {size, length};
 }
 
 std::optional<OID> decodeOID(ByteView body) {
-  OID arcs;
-  arcs.reserve(body.size() + 1);
-  if (!appendArcs(body, arcs)) return std::nullopt;
+  OID arcs(body.size() + 1);
+  std::span<std::uint32_t> room(arcs);
+  OIDView taken;
+  if (!takeArcs(body, room, taken)) return std::nullopt;
+  arcs.resize(taken.size());
   return arcs;
 }
 
-std::optional<std::uint64_t> decodeUnsigned(ByteView body) {
-  if (body.empty()) return std::nullopt;
-  // One leading zero keeps a value with its top bit set from reading as negative.
-  if (body.front() == 0x00) body = body.subspan(1);
-  if (body.size() > maxUnsignedBody) return std::nullopt;
-  std::uint64_t value = 0;
-  for (const std::uint8_t byte : body)
-    value = (value << 8U) | byte;
-  return value;
-}
-
 std::optional<SNMPValue> decodeValue(std::uint8_t tag, ByteView body) {
-  std::vector<std::uint32_t> arcs;
-  arcs.reserve(body.size() + 1);
-  const auto value = decodeValueView(tag, body, arcs);
-  if (!value) return std::nullopt;
-  return owned(*value);
+  std::vector<std::uint32_t> arcs(tag == BERTag::objectIdentifier ? body.size() + 1 : 0);
+  std::span<std::uint32_t> room(arcs);
+  SNMPValueView value = SNMPValueView::null();
+  if (!decodeValueView(tag, body, room, value)) return std::nullopt;
+  return owned(value);
 }
 
 SNMPValue owned(const SNMPValueView& value) {
@@ -351,29 +323,31 @@ std::optional<ResponseView> decodeResponse(ByteView datagram, DecodeStorage& sto
   if (!message || message->tag != BERTag::sequence) return std::nullopt;
 
   Reader reader(message->body);
-  const auto version = reader.integerValue();
-  if (!version || *version != versionTwoC) return std::nullopt;
+  std::int64_t version = 0;
+  if (!reader.readInteger(version) || version != versionTwoC) return std::nullopt;
   const auto community = reader.next();
   if (!community || community->tag != BERTag::octetString) return std::nullopt;
   const auto pdu = reader.next();  // anything after the PDU is ignored
   if (!pdu || pdu->tag != BERTag::response) return std::nullopt;
 
   Reader fields(pdu->body);
-  const auto id = fields.integerValue();
-  if (!id || *id < std::numeric_limits<std::int32_t>::min() ||
-      *id > std::numeric_limits<std::int32_t>::max()) {
+  std::int64_t id = 0;
+  if (!fields.readInteger(id) || id < std::numeric_limits<std::int32_t>::min() ||
+      id > std::numeric_limits<std::int32_t>::max()) {
     return std::nullopt;
   }
-  const auto errorStatus = fields.integerValue();
-  if (!errorStatus || !fields.integerValue()) return std::nullopt;  // error-index is unused
+  std::int64_t errorStatus = 0;
+  std::int64_t errorIndex = 0;  // unused, but it must be there
+  if (!fields.readInteger(errorStatus) || !fields.readInteger(errorIndex)) return std::nullopt;
   const auto list = fields.next();
   if (!list || list->tag != BERTag::sequence) return std::nullopt;
 
   // An OID of n content bytes has at most n + 1 arcs and its element at least n + 2
-  // bytes, so the list's size is room for every arc in it: reserved once, never moved.
-  storage.arcs_.clear();
-  storage.arcs_.reserve(list->body.size());
-  storage.varBinds_.clear();
+  // bytes, so the list's size is room for every arc in it.
+  if (storage.arcs_.size() < list->body.size()) storage.arcs_.resize(list->body.size());
+  std::span<std::uint32_t> room(storage.arcs_);
+  // Bindings are written into slots kept from earlier replies; new slots only for more.
+  std::size_t count = 0;
   Reader bindings(list->body);
   while (!bindings.atEnd()) {
     const auto element = bindings.next();
@@ -381,17 +355,19 @@ std::optional<ResponseView> decodeResponse(ByteView datagram, DecodeStorage& sto
     Reader parts(element->body);
     const auto name = parts.next();
     if (!name || name->tag != BERTag::objectIdentifier) return std::nullopt;
-    const std::size_t start = storage.arcs_.size();
-    if (!appendArcs(name->body, storage.arcs_)) return std::nullopt;
-    const OIDView oid = OIDView(storage.arcs_).subspan(start);
+    if (count == storage.varBinds_.size()) {
+      storage.varBinds_.push_back({{}, SNMPValueView::null()});
+    }
+    SNMPVarBindView& binding = storage.varBinds_[count];
+    if (!takeArcs(name->body, room, binding.oid)) return std::nullopt;
     const auto value = parts.next();
     if (!value) return std::nullopt;
-    const auto decoded = decodeValueView(value->tag, value->body, storage.arcs_);
-    if (!decoded) return std::nullopt;
+    if (!decodeValueView(value->tag, value->body, room, binding.value)) return std::nullopt;
     // Anything after the value inside the binding is ignored.
-    storage.varBinds_.push_back({oid, *decoded});
+    ++count;
   }
-  return ResponseView{static_cast<std::int32_t>(*id), *errorStatus, storage.varBinds_};
+  return ResponseView{static_cast<std::int32_t>(id), errorStatus,
+                      std::span(storage.varBinds_).first(count)};
 }
 
 std::optional<Response> decodeResponse(ByteView datagram) {
