@@ -6,9 +6,11 @@
 #   snmpd      net-snmp's snmpd in a private network namespace holding 2047 bridges and
 #              lo (needs root and unshare; skipped with the reason otherwise)
 # Prints one line per agent, times in milliseconds (medians over the runs):
-#   AGENT pulsewell MS reference MS ratio R startup MS
-# where ratio is the median of the runs' pulsewell/reference ratios and startup is
-# `pulsewell --version`, the part of pulsewell's time that is starting the process.
+#   AGENT pulsewell MS reference MS ratio R startup MS their-startup MS at-target R
+# where ratio is the median of the runs' pulsewell/reference ratios, startup is
+# `pulsewell --version` (the part of pulsewell's time that is starting the process),
+# their-startup is `snmpbulkwalk -V`, and at-target is the ratio pulsewell would have with
+# its start-up at the terminal commands' target, 1.5 times their-startup.
 # Usage: bench/interfaces_vs_bulkwalk.sh BIN_DIR [RUNS]   (BIN_DIR e.g. build/release)
 set -euo pipefail
 export LC_ALL=C
@@ -52,20 +54,22 @@ compare() {
     echo "$name: expected $rows rows, pulsewell listed $listed, snmpbulkwalk walked $walked" >&2
     return 1
   fi
-  local ours=() theirs=() ratios=() startups=() i a b
+  local ours=() theirs=() ratios=() startups=() theirStartups=() projected=() i a b s t
   for ((i = 0; i <= runs; i++)); do
     a=$(elapsed "$pulsewell" interfaces --host 127.0.0.1 --port "$port")
     b=$(($(elapsed bulkwalk "$port" "$ifName") + $(elapsed bulkwalk "$port" "$ifOperStatus")))
     s=$(elapsed "$pulsewell" --version)
+    t=$(elapsed snmpbulkwalk -V)
     [ "$i" -eq 0 ] && continue  # the warm-up
-    ours+=("$a") theirs+=("$b") startups+=("$s")
+    ours+=("$a") theirs+=("$b") startups+=("$s") theirStartups+=("$t")
     ratios+=("$(awk -v a="$a" -v b="$b" 'BEGIN { print a / b }')")
+    projected+=("$(awk -v a="$a" -v b="$b" -v s="$s" -v t="$t" 'BEGIN { print (a - s + 1.5 * t) / b }')")
   done
-  printf '%s pulsewell %.1f reference %.1f ratio %.2f startup %.1f\n' "$name" \
-    "$(printf '%s\n' "${ours[@]}" | median | awk '{ print $1 / 1000 }')" \
-    "$(printf '%s\n' "${theirs[@]}" | median | awk '{ print $1 / 1000 }')" \
-    "$(printf '%s\n' "${ratios[@]}" | median)" \
-    "$(printf '%s\n' "${startups[@]}" | median | awk '{ print $1 / 1000 }')"
+  ms() { printf '%s\n' "$@" | median | awk '{ print $1 / 1000 }'; }
+  printf '%s pulsewell %.1f reference %.1f ratio %.2f startup %.1f their-startup %.1f at-target %.2f\n' \
+    "$name" "$(ms "${ours[@]}")" "$(ms "${theirs[@]}")" "$(printf '%s\n' "${ratios[@]}" | median)" \
+    "$(ms "${startups[@]}")" "$(ms "${theirStartups[@]}")" \
+    "$(printf '%s\n' "${projected[@]}" | median)"
 }
 
 wait_for_port() {
