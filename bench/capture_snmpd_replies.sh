@@ -28,7 +28,7 @@ trap cleanup EXIT
 
 port=16161
 printf 'agentaddress udp:127.0.0.1:%s\nrocommunity public 127.0.0.1\n' "$port" >"$work/snmpd.conf"
-export MIBS= SNMP_PERSISTENT_DIR=$work SNMPCONFPATH=$work
+export MIBS='' SNMP_PERSISTENT_DIR=$work SNMPCONFPATH=$work
 /usr/sbin/snmpd -f -r -C -c "$work/snmpd.conf" -Lf /dev/null -p "$work/pid" &
 snmpd_pid=$!
 for _ in $(seq 100); do

@@ -14,7 +14,6 @@
 # Usage: bench/interfaces_vs_bulkwalk.sh BIN_DIR [RUNS]   (BIN_DIR e.g. build/release)
 set -euo pipefail
 export LC_ALL=C
-here=$(cd "$(dirname "$0")" && pwd)
 bin=$(cd "$1" && pwd)
 runs=${2:-10}
 rows=2048
@@ -32,7 +31,7 @@ cleanup() {
 trap cleanup EXIT
 export XDG_CONFIG_HOME=$work/config PULSEWELL_SECRET_STORE=file PULSEWELL_COMMUNITY=$community
 # No MIB files for the net-snmp tools: numeric OIDs, the quickest start they have.
-export MIBS= MIBDIRS=/nonexistent SNMPCONFPATH=$work SNMP_PERSISTENT_DIR=$work
+export MIBS='' MIBDIRS=/nonexistent SNMPCONFPATH=$work SNMP_PERSISTENT_DIR=$work
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
