@@ -149,7 +149,7 @@ TEST_F(TerminalProgram, UnreadableStoredSettingsAreNamedAsTheProblem) {
          {std::vector<std::string>{"watch"},
           std::vector<std::string>{"watch", "--host", "127.0.0.1", "--port", port()}}) {
       const auto result = run(arguments);
-      EXPECT_EQ(result.exitCode, 2);
+      EXPECT_EQ(result.exitCode, 3);
       EXPECT_EQ(result.err, "pulsewell: The stored settings cannot be read: " + c.reason + ".\n");
     }
   }
