@@ -1,19 +1,118 @@
 #!/usr/bin/env bash
-# Measures what Pulsewell costs while it runs: the micro-benchmarks of the per-sample
-# work, then the real program polling the simulator agent over loopback, with its peak
-# memory and CPU time per sample.
+# Measures Pulsewell beside its references and prints one table:
+#   what | reference | Pulsewell | ratio | target | met?
+# Each row is a function below (row_...), listed in `rows`; a row measures its own
+# figures (or reads those the benchmark binary measured once) and prints one line. Then the
+# real program polling the simulator agent over loopback: peak memory and CPU per sample.
 # Usage: scripts/bench.sh [samples]   (default 200, polled every 50 ms)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+export LC_ALL=C
 samples=${1:-200}
 
 scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)" --target pulsewell pulsewell-agent pulsewell_bench >/dev/null
 bin=build/release
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
 
-"$bin/bench/pulsewell_bench" --benchmark_min_time=0.5
+row() { printf '| %s | %s | %s | %s | %s | %s |\n' "$@"; }
+# yes when `test` (an awk condition on r) holds for the ratio r.
+met() { awk -v r="$1" "BEGIN { print ($2) ? \"yes\" : \"no\" }"; }
 
+# ---- micro-benchmarks: the codec beside net-snmp, and the sampler's steady turn ----
+# Repetitions interleaved at random, so both sides of a pair see the same machine; CPU
+# time per operation, the median of the repetitions.
+micro=$scratch/micro.csv
+"$bin/bench/pulsewell_bench" --benchmark_filter='^(decode|encode|samplerTurn)' \
+  --benchmark_repetitions=15 --benchmark_min_time=0.1 --benchmark_enable_random_interleaving=true \
+  --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null >"$micro"
+
+# FIELD (cpu_time or allocs) of the benchmark's median.
+micro_value() {
+  awk -F, -v name="\"$1_median\"" -v field="$2" '
+    NR == 1 { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); column[$i] = i }; next }
+    $1 == name { print $(column[field]); exit }' "$micro"
+}
+
+# A decode or encode pair: Pulsewell's time against net-snmp's, and Pulsewell's allocations.
+codec_row() {
+  local what=$1 benchmark=$2 target=$3 least=$4
+  local ours theirs ours_allocs theirs_allocs ratio
+  ours=$(micro_value "${benchmark}Pulsewell" cpu_time)
+  theirs=$(micro_value "${benchmark}NetSnmp" cpu_time)
+  ours_allocs=$(micro_value "${benchmark}Pulsewell" allocs)
+  theirs_allocs=$(micro_value "${benchmark}NetSnmp" allocs)
+  ratio=$(awk -v a="$theirs" -v b="$ours" 'BEGIN { printf "%.1f", a / b }')
+  row "$what" "$(printf '%.0f ns, %.0f allocations' "$theirs" "$theirs_allocs")" \
+    "$(printf '%.0f ns, %.0f allocations' "$ours" "$ours_allocs")" "${ratio}x faster" \
+    "$target" "$(met "$ratio" "r >= $least && $ours_allocs < 0.5")"
+}
+
+row_decode_counter_reply() {
+  codec_row "decode the counter reply (4 bindings, captured from snmpd), net-snmp snmp_parse" \
+    decodeCounterReply ">= 5x faster, no allocation per binding" 5
+}
+
+row_decode_bulk_reply() {
+  codec_row "decode a GetBulk reply of 20 ifName rows (captured from snmpd)" \
+    decodeBulkReply ">= 5x faster" 5
+}
+
+row_encode_get() {
+  codec_row "encode the 4-OID GetRequest, net-snmp create+build" encodeCounterRead \
+    ">= 2x faster" 2
+}
+
+row_sampler_turn() {
+  local allocs
+  allocs=$(micro_value samplerTurn/real_time allocs)
+  row "sampler steady turn (counter read over loopback)" "-" \
+    "$(printf '%.0f allocations' "$allocs")" "-" "<= 10 allocations" \
+    "$(met "$allocs" "r <= 10")"
+}
+
+# ---- pulsewell interfaces beside snmpbulkwalk, on the same 2048-row agents ----
+listing=$scratch/interfaces.txt
+bench/interfaces_vs_bulkwalk.sh "$bin" 15 >"$listing"
+
+row_interfaces() {
+  local agent line
+  for agent in simulator snmpd; do
+    line=$(grep "^$agent " "$listing" || true)
+    if [ -z "$line" ]; then
+      row "pulsewell interfaces, 2048 rows, $agent" "-" "-" "-" "<= 0.6x" \
+        "not measured: $(grep "^$agent skipped" "$listing" | cut -d: -f2-)"
+      continue
+    fi
+    local ours theirs ratio startup theirStartup atTarget
+    read -r _ _ ours _ theirs _ ratio _ startup _ theirStartup _ atTarget <<<"$line"
+    row "pulsewell interfaces vs snmpbulkwalk -Cr20 ifName, then ifOperStatus; 2048 rows, $agent" \
+      "$theirs ms" "$ours ms, of which $startup ms starting the process" \
+      "${ratio}x; ${atTarget}x with start-up at its target (1.5 x snmpbulkwalk -V, $theirStartup ms)" \
+      "<= 0.6x" "$(met "$ratio" "r <= 0.6")"
+  done
+}
+
+# The rows of the table, in order; a new measurement is one more function here.
+rows=(
+  row_decode_counter_reply
+  row_decode_bulk_reply
+  row_encode_get
+  row_sampler_turn
+  row_interfaces
+)
+
+echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores; load: $(cut -d' ' -f1-3 /proc/loadavg)"
+row what reference Pulsewell ratio target met?
+row --- --- --- --- --- ---
+for measure in "${rows[@]}"; do "$measure"; done
+echo
+rm -rf "$scratch"
+trap - EXIT
+
+# ---- the real program polling over loopback ----
 # shellcheck source=scripts/lib/agent.sh
 . scripts/lib/agent.sh
 start_agent "$bin" bench

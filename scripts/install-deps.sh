@@ -9,6 +9,8 @@ packages=(
   libclang-rt-14-dev llvm
   # test and benchmark libraries
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # net-snmp's library: the benchmarks' reference, never linked into the product
+  libsnmp-dev
   # desktop shell
   qt6-base-dev qt6-base-dev-tools libqt6svg6 libsecret-1-dev libglib2.0-dev nlohmann-json3-dev
   qt6-translations-l10n

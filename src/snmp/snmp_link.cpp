@@ -113,11 +113,17 @@ struct SNMPLink::State {
 
   // Touched only by the thread that holds `busy`.
   Socket flow;
-  std::string endpoint;
-  // A name lookup that outlasted its exchange; the next exchange to the same endpoint
-  // waits on for it rather than starting another.
+  // The host and port the open flow leads to.
+  std::string flowHost;
+  std::uint16_t flowPort = 0;
+  // A name lookup that outlasted its exchange; the next exchange to the same host and
+  // port waits on for it rather than starting another.
   std::unique_ptr<NameLookup> lookup;
-  std::string lookupEndpoint;
+  std::string lookupHost;
+  std::uint16_t lookupPort = 0;
+  // Kept across exchanges so that a steady exchange on the open flow allocates nothing.
+  std::vector<Socket> candidates;
+  std::vector<pollfd> waiting;
   Bytes buffer = Bytes(receiveBufferSize);
 
   // Datagrams or errors queued on a kept flow before this request was sent cannot
@@ -134,12 +140,11 @@ struct SNMPLink::State {
   }
 
   std::vector<SocketAddress> addressesOf(const std::string& host, std::uint16_t port,
-                                         const std::string& key, Clock::time_point deadline);
-  std::vector<Socket> openFlows(const std::string& host, std::uint16_t port, const std::string& key,
-                                Clock::time_point deadline);
-  Bytes firstReply(std::vector<Socket>& candidates, Clock::time_point deadline);
-  Bytes run(ByteView request, const std::string& host, std::uint16_t port,
-            Clock::time_point deadline);
+                                         Clock::time_point deadline);
+  void openFlows(const std::string& host, std::uint16_t port, Clock::time_point deadline);
+  void firstReply(Clock::time_point deadline, Bytes& reply);
+  void run(ByteView request, const std::string& host, std::uint16_t port,
+           Clock::time_point deadline, Bytes& reply);
 };
 
 namespace {
@@ -159,11 +164,11 @@ class BusyClaim {
 }  // namespace
 
 std::vector<SocketAddress> SNMPLink::State::addressesOf(const std::string& host, std::uint16_t port,
-                                                        const std::string& key,
                                                         Clock::time_point deadline) {
-  if (!lookup || lookupEndpoint != key) {
+  if (!lookup || lookupHost != host || lookupPort != port) {
     lookup = std::make_unique<NameLookup>(host, port);
-    lookupEndpoint = key;
+    lookupHost = host;
+    lookupPort = port;
   }
   auto addresses = lookup->waitUntil(deadline);
   if (!addresses) {
@@ -174,25 +179,22 @@ std::vector<SocketAddress> SNMPLink::State::addressesOf(const std::string& host,
 }
 
 // One connected socket for each address of the device, in the resolver's order.
-std::vector<Socket> SNMPLink::State::openFlows(const std::string& host, std::uint16_t port,
-                                               const std::string& key, Clock::time_point deadline) {
-  std::vector<Socket> flows;
-  for (const SocketAddress& address : addressesOf(host, port, key, deadline)) {
-    if (flows.size() == mostAddressesTried) {
+void SNMPLink::State::openFlows(const std::string& host, std::uint16_t port,
+                                Clock::time_point deadline) {
+  for (const SocketAddress& address : addressesOf(host, port, deadline)) {
+    if (candidates.size() == mostAddressesTried) {
       break;
     }
     Socket socket = connectedTo(address);
     if (socket.isOpen()) {
-      flows.push_back(std::move(socket));
+      candidates.push_back(std::move(socket));
     }
   }
-  return flows;
 }
 
 // The first usable datagram on any of `candidates`. The one it came on is moved to the
 // front; candidates that report an error (an ICMP port unreachable, say) drop out.
-Bytes SNMPLink::State::firstReply(std::vector<Socket>& candidates, Clock::time_point deadline) {
-  std::vector<pollfd> waiting;
+void SNMPLink::State::firstReply(Clock::time_point deadline, Bytes& reply) {
   for (;;) {
     if (candidates.empty()) {
       throw SNMPError::unreachable();
@@ -232,31 +234,32 @@ Bytes SNMPLink::State::firstReply(std::vector<Socket>& candidates, Clock::time_p
         continue;  // empty or truncated: unusable, wait on
       }
       std::swap(candidates[i], candidates.front());
-      return {buffer.begin(), buffer.begin() + n};
+      reply.assign(buffer.begin(), buffer.begin() + n);
+      return;
     }
     std::erase_if(candidates, [](const Socket& candidate) { return !candidate.isOpen(); });
   }
 }
 
-Bytes SNMPLink::State::run(ByteView request, const std::string& host, std::uint16_t port,
-                           Clock::time_point deadline) {
-  std::string key = host + ":" + std::to_string(port);
-  std::vector<Socket> candidates;
-  if (flow.isOpen() && endpoint == key) {
+void SNMPLink::State::run(ByteView request, const std::string& host, std::uint16_t port,
+                          Clock::time_point deadline, Bytes& reply) {
+  candidates.clear();
+  if (flow.isOpen() && flowHost == host && flowPort == port) {
     discardQueued();
     candidates.push_back(std::move(flow));
   } else {
     flow.close();
     // Every address of the device is asked at once: a name with an IPv6 and an IPv4
     // address may have an agent on only one of them, and a UDP connect succeeds for both.
-    candidates = openFlows(host, port, key, deadline);
+    openFlows(host, port, deadline);
   }
   std::erase_if(candidates, [&](const Socket& candidate) { return !sendAll(candidate, request); });
-  Bytes reply = firstReply(candidates, deadline);
-  // The address that answered carries the exchanges that follow.
+  firstReply(deadline, reply);
+  // The address that answered carries the exchanges that follow; the others close.
   flow = std::move(candidates.front());
-  endpoint = std::move(key);
-  return reply;
+  candidates.clear();
+  flowHost = host;
+  flowPort = port;
 }
 
 SNMPLink::SNMPLink() : state_(std::make_unique<State>()) {}
@@ -265,6 +268,13 @@ SNMPLink::~SNMPLink() = default;
 
 Bytes SNMPLink::exchange(ByteView request, const std::string& host, std::uint16_t port,
                          double timeoutSeconds) {
+  Bytes reply;
+  exchange(request, host, port, timeoutSeconds, reply);
+  return reply;
+}
+
+void SNMPLink::exchange(ByteView request, const std::string& host, std::uint16_t port,
+                        double timeoutSeconds, Bytes& reply) {
   // Port 0 is no destination; a NUL would cut the name the resolver sees short.
   if (port == 0 || host.empty() || host.find('\0') != std::string::npos) {
     throw SNMPError::unreachable();
@@ -278,10 +288,11 @@ Bytes SNMPLink::exchange(ByteView request, const std::string& host, std::uint16_
     state_->flow.close();
   }
   try {
-    return state_->run(request, host, port, deadline);
+    state_->run(request, host, port, deadline, reply);
   } catch (...) {
     // Every failure closes the flow, so a late reply can never reach the next exchange.
     state_->flow.close();
+    state_->candidates.clear();
     throw;
   }
 }

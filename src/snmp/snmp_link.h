@@ -27,6 +27,10 @@ class SNMPLink {
   // has not finished in time).
   Bytes exchange(ByteView request, const std::string& host, std::uint16_t port,
                  double timeoutSeconds);
+  // The same, with the reply written into `reply`: a buffer kept across exchanges is
+  // reused without allocating.
+  void exchange(ByteView request, const std::string& host, std::uint16_t port,
+                double timeoutSeconds, Bytes& reply);
 
   // Drops the flow so that the next exchange starts on a fresh one.
   void reset();

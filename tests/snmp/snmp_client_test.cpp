@@ -418,6 +418,98 @@ TEST(SNMPClientStop, AStopBeforeTheFirstRequestSendsNothing) {
   EXPECT_TRUE(device.requests().empty());
 }
 
+// ---- walks of several columns side by side ----
+
+const OID& ifOperStatus() {
+  static const OID oid{1, 3, 6, 1, 2, 1, 2, 2, 1, 8};
+  return oid;
+}
+
+SNMPVarBind statusOf(std::uint32_t index, std::int64_t status) {
+  return {child(ifOperStatus(), {index}), SNMPValue::integer(status)};
+}
+
+std::vector<SNMPVarBind> statuses(std::uint32_t from, std::uint32_t count) {
+  std::vector<SNMPVarBind> list;
+  for (std::uint32_t i = from; i < from + count; ++i) {
+    list.push_back(statusOf(i, 1));
+  }
+  return list;
+}
+
+// Rows of two columns the way a GetBulk answer lists them: one binding of each per row.
+std::vector<SNMPVarBind> interleaved(const std::vector<SNMPVarBind>& first,
+                                     const std::vector<SNMPVarBind>& second) {
+  std::vector<SNMPVarBind> rows;
+  for (std::size_t i = 0; i < std::max(first.size(), second.size()); ++i) {
+    if (i < first.size()) rows.push_back(first[i]);
+    if (i < second.size()) rows.push_back(second[i]);
+  }
+  return rows;
+}
+
+std::vector<std::vector<SNMPVarBind>> walkBoth(const SNMPClient& client, int limit) {
+  return client.walkColumns({ifName(), ifOperStatus()}, limit);
+}
+
+TEST(SNMPClientWalkColumns, OneGetBulkForAllColumnsUntilEachLeavesItsSubtree) {
+  const SNMPVarBind pastStatus{{1, 3, 6, 1, 2, 1, 2, 2, 1, 9, 1}, SNMPValue::integer(1)};
+  const SNMPVarBind pastNames{{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 2, 1}, SNMPValue::integer(0)};
+  ScriptedDevice device({
+      reply(interleaved(names(1, 2), statuses(1, 2))),
+      // The status column ends here; what the agent lists after it for that column is not ours.
+      reply({nameOf(3, "if3"), pastStatus, nameOf(4, "if4"), statusOf(7, 1)}),
+      reply({pastNames}),
+  });
+  const auto columns = walkBoth(device.client(), SNMPClient::walkLimit);
+  EXPECT_EQ(columns, (std::vector<std::vector<SNMPVarBind>>{names(1, 4), statuses(1, 2)}));
+  ASSERT_EQ(device.requests().size(), 3U);
+  for (const SentRequest& sent : device.requests()) {
+    EXPECT_EQ(sent.pduTag, 0xA5);
+    EXPECT_EQ(sent.nonRepeaters, 0);
+    EXPECT_EQ(sent.maxRepetitions, 20);
+  }
+  EXPECT_THAT(device.requests()[0].oids, ElementsAre(ifName(), ifOperStatus()));
+  EXPECT_THAT(device.requests()[1].oids,
+              ElementsAre(child(ifName(), {2}), child(ifOperStatus(), {2})));
+  EXPECT_THAT(device.requests()[2].oids, ElementsAre(child(ifName(), {4})));
+}
+
+TEST(SNMPClientWalkColumns, EachColumnEndsOnItsOwnAndTheWalkEndsWithTheLast) {
+  const SNMPVarBind endOfView{child(ifOperStatus(), {2}), SNMPValue::missing()};
+  ScriptedDevice device({
+      reply({nameOf(1, "if1"), statusOf(1, 1), nameOf(2, "if2"), endOfView}),
+      reply(names(3, 2)),
+      reply({}),
+  });
+  EXPECT_EQ(walkBoth(device.client(), SNMPClient::walkLimit),
+            (std::vector<std::vector<SNMPVarBind>>{names(1, 4), statuses(1, 1)}));
+  EXPECT_EQ(device.requests().size(), 3U);
+}
+
+TEST(SNMPClientWalkColumns, TheLimitHoldsForEachColumnBeforeEachRequest) {
+  ScriptedDevice device({
+      reply(interleaved(names(1, 2), statuses(1, 1))),
+      reply(statuses(2, 3)),
+  });
+  // The names reach the limit in the first batch; only the statuses are asked for again.
+  EXPECT_EQ(walkBoth(device.client(), 2),
+            (std::vector<std::vector<SNMPVarBind>>{names(1, 2), statuses(1, 4)}));
+  ASSERT_EQ(device.requests().size(), 2U);
+  EXPECT_THAT(device.requests()[1].oids, ElementsAre(child(ifOperStatus(), {1})));
+
+  ScriptedDevice silent({});
+  EXPECT_EQ(walkBoth(silent.client(), 0), (std::vector<std::vector<SNMPVarBind>>(2)));
+  EXPECT_THAT(silent.requests(), IsEmpty());
+}
+
+TEST(SNMPClientWalkColumns, DisorderInAnyColumnIsMalformed) {
+  ScriptedDevice device(
+      {reply({nameOf(1, "if1"), statusOf(2, 1), nameOf(2, "if2"), statusOf(1, 1)})});
+  EXPECT_EQ(errorOf([&] { walkBoth(device.client(), SNMPClient::walkLimit); }),
+            SNMPError::malformed());
+}
+
 // ---- over a real link ----
 
 // A device on 127.0.0.1 that answers each request it receives through `respond`

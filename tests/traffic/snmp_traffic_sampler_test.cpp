@@ -339,6 +339,20 @@ TEST_F(SamplerTest, InterfacesInTableOrderWithTheirUpStates) {
                                                                                   {"br0", false}}));
 }
 
+TEST_F(SamplerTest, InterfacesWalkBothColumnsInTheSameRequests) {
+  for (std::uint32_t index = 1; index <= 45; ++index) {
+    row(0, 0, index % 2 == 1 ? IfMib::operStatusUp : IfMib::operStatusDown, index,
+        "if" + std::to_string(index));
+  }
+  const auto before = agent.requestCount();
+  const auto listed = SNMPTrafficSampler::interfaces(client());
+  ASSERT_EQ(listed.size(), 45U);
+  EXPECT_EQ(listed[0], (SNMPInterface{"if1", true}));
+  EXPECT_EQ(listed[43], (SNMPInterface{"if44", false}));
+  // Rows 1-20, 21-40 and 41-45 of both columns; one column after the other takes six.
+  EXPECT_EQ(agent.requestCount() - before, 3U);
+}
+
 TEST_F(SamplerTest, EmptyNameColumnListsNothingAndFindsNothing) {
   row(0, 0, IfMib::operStatusUp, 1, "lo");
   agent.update([](AgentTable& table) { table.removeColumn(IfMib::ifName()); });

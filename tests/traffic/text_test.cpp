@@ -33,6 +33,19 @@ TEST_P(DecodeUTF8Test, ReplacesEachMaximalIllFormedSubpart) {
   EXPECT_EQ(decodeUTF8(ByteView(GetParam().input)), GetParam().expected);
 }
 
+// The comparison the sampler makes on every read, without decoding into a string.
+TEST_P(DecodeUTF8Test, DecodesToExactlyItsDecodingAndNothingNearIt) {
+  const ByteView input(GetParam().input);
+  const std::u32string& expected = GetParam().expected;
+  EXPECT_TRUE(decodesTo(input, expected));
+  EXPECT_FALSE(decodesTo(input, expected + U'x'));
+  if (expected.empty()) return;
+  EXPECT_FALSE(decodesTo(input, std::u32string_view(expected).substr(1)));
+  std::u32string changed = expected;
+  changed.back() = changed.back() == U'x' ? U'y' : U'x';
+  EXPECT_FALSE(decodesTo(input, changed));
+}
+
 constexpr char32_t fffd = replacementCharacter;
 
 INSTANTIATE_TEST_SUITE_P(
