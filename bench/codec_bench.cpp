@@ -13,6 +13,7 @@
 
 #include "allocation_counter.h"
 #include "netsnmp_reference.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_codec.h"
 
 namespace pulsewell {
@@ -41,10 +42,10 @@ const Bytes& bulkReply() {
 
 // ifName, ifHCInOctets, ifHCOutOctets and ifOperStatus of the watched row.
 const std::vector<OID>& counterRead() {
-  static const std::vector<OID> oids = {{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 1, watchedIndex},
-                                        {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6, watchedIndex},
-                                        {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 10, watchedIndex},
-                                        {1, 3, 6, 1, 2, 1, 2, 2, 1, 8, watchedIndex}};
+  static const std::vector<OID> oids = {IfMib::instance(IfMib::ifName(), watchedIndex),
+                                        IfMib::instance(IfMib::ifHCInOctets(), watchedIndex),
+                                        IfMib::instance(IfMib::ifHCOutOctets(), watchedIndex),
+                                        IfMib::instance(IfMib::ifOperStatus(), watchedIndex)};
   return oids;
 }
 
