@@ -506,7 +506,7 @@ TEST(SNMPClientWalkColumns, TheLimitHoldsForEachColumnBeforeEachRequest) {
 TEST(SNMPClientWalkColumns, DisorderInAnyColumnIsMalformed) {
   ScriptedDevice device(
       {reply({nameOf(1, "if1"), statusOf(2, 1), nameOf(2, "if2"), statusOf(1, 1)})});
-  EXPECT_EQ(errorOf([&] { walkBoth(device.client(), SNMPClient::walkLimit); }),
+  EXPECT_EQ(thrownBy<SNMPError>([&] { walkBoth(device.client(), SNMPClient::walkLimit); }),
             SNMPError::malformed());
 }
 
