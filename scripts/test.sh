@@ -8,8 +8,6 @@ cd "$(dirname "$0")/.."
 quick=false
 [ "${1:-}" = "--quick" ] && quick=true
 
-timed install-deps scripts/install-deps.sh
-timed install-tray-hosts scripts/install-tray-hosts.sh
 source scripts/lib/failed-tests.sh
 
 jobs=$(nproc)
@@ -28,6 +26,9 @@ timed() {
   echo "== $name took $((SECONDS - start))s"
   return "$status"
 }
+
+timed install-deps scripts/install-deps.sh
+timed install-tray-hosts scripts/install-tray-hosts.sh
 
 # Builds one preset and runs its tests; counts suites, keeps going so every failure shows.
 run_suite() {
