@@ -2,14 +2,8 @@
 # Sourced by the packaging tests: skip (77) when a tool is missing, unless CI=true, where a
 # missing tool is a failure; fail with a message.
 
-skip() {
-  if [ "${CI:-}" = "true" ]; then
-    echo "FAIL: $*" >&2
-    exit 1
-  fi
-  echo "SKIP: $*" >&2
-  exit 77
-}
+# shellcheck source=tests/support/skip.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/skip.sh"
 
 fail() {
   echo "FAIL: $*" >&2
