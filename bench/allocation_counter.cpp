@@ -1,28 +1,39 @@
 #include "allocation_counter.h"
 
 #include <cstdlib>
-#include <new>
+
+// glibc's own allocator, which the functions below hand every call on to.
+extern "C" {
+void* __libc_malloc(std::size_t size);                     // NOLINT(bugprone-reserved-identifier)
+void* __libc_calloc(std::size_t count, std::size_t size);  // NOLINT(bugprone-reserved-identifier)
+void* __libc_realloc(void* block, std::size_t size);       // NOLINT(bugprone-reserved-identifier)
+}
 
 namespace {
-std::atomic<std::size_t> allocationCount{0};
+// Per thread, so that a peer answering from its own thread (the simulator agent) is not
+// counted against the code under measurement.
+thread_local std::size_t allocationCount = 0;
 }  // namespace
 
-// Every allocation of the benchmark process is counted, so each benchmark can report its
-// allocations per iteration. Kept in a file of its own so no caller sees both halves inlined.
-void* operator new(std::size_t size) {
-  allocationCount.fetch_add(1, std::memory_order_relaxed);
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
+// Every allocation of the benchmark process passes here: C++'s operator new and the C
+// library calls of net-snmp alike, so both sides of a comparison are counted the same way.
+extern "C" {
+void* malloc(std::size_t size) noexcept {
+  ++allocationCount;
+  return __libc_malloc(size);
 }
-void operator delete(void* block) noexcept {
-  std::free(block);
+void* calloc(std::size_t count, std::size_t size) noexcept {
+  ++allocationCount;
+  return __libc_calloc(count, size);
 }
-void operator delete(void* block, std::size_t /*size*/) noexcept {
-  std::free(block);
+void* realloc(void* block, std::size_t size) noexcept {
+  ++allocationCount;
+  return __libc_realloc(block, size);
+}
 }
 
 namespace pulsewell::bench {
 std::size_t allocations() {
-  return allocationCount.load(std::memory_order_relaxed);
+  return allocationCount;
 }
 }  // namespace pulsewell::bench

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 
 namespace pulsewell::bench {
 
-// Heap allocations made by this process so far (counted by the replaced operator new).
+// Heap allocations (malloc, calloc, realloc, and so operator new) made by the calling
+// thread so far.
 std::size_t allocations();
 
 }  // namespace pulsewell::bench

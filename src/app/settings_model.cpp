@@ -1,33 +1,25 @@
 #include "app/settings_model.h"
 
-#include <pthread.h>
-
 #include <atomic>
-#include <charconv>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <utility>
 
+#include "app/file_problem_text.h"
 #include "menubar/display_settings.h"
 #include "menubar/strings.h"
+#include "traffic/application_identifier.h"
+#include "traffic/connection_check.h"
+#include "traffic/port_text.h"
+#include "traffic/settings_table.h"
 #include "traffic/snmp_traffic_sampler.h"
-#include "traffic/text_whitespace.h"
+#include "traffic/thread_name.h"
 
 namespace pulsewell {
 
 namespace {
 
-constexpr std::int64_t highestPort = 65535;
 constexpr std::size_t speedDigits = 7;
-
-// Thread names are limited to 15 bytes; the tail keeps the part that tells threads apart.
-void nameFetchThread() {
-  constexpr std::size_t limit = 15;
-  std::string name = std::string(applicationIdentifier) + ".fetch";
-  if (name.size() > limit) name.erase(0, name.size() - limit);
-  pthread_setname_np(pthread_self(), name.c_str());
-}
 
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
@@ -57,17 +49,14 @@ struct SettingsModel::State {
   }
 
   std::optional<RouterTrafficConfig> draft() const {
-    const std::int64_t portValue = portNumber(port);
-    std::string trimmedHost = TextWhitespace::trimmed(host);
-    if (trimmedHost.empty()) return std::nullopt;
-    if (TextWhitespace::containsWhitespace(trimmedHost)) return std::nullopt;
-    // The community is a password: blanks are part of it.
-    if (community.empty()) return std::nullopt;
-    if (portValue < 0 || portValue > highestPort || portValue == 0) return std::nullopt;
-    return RouterTrafficConfig{std::move(trimmedHost), static_cast<std::uint16_t>(portValue),
-                               community,
-                               defaults.string(SettingsKey::routerInterface).value_or(""),
-                               defaults.boolean(SettingsKey::routerSwapDirections)};
+    // The service's own rules, so the form never accepts what the service rejects.
+    auto checked = checkConnection(host, portNumber(port), community);
+    auto* connection = std::get_if<RouterConnection>(&checked);
+    if (!connection) return std::nullopt;
+    return RouterTrafficConfig{std::move(connection->host), connection->port,
+                               std::move(connection->community),
+                               settingText(defaults, Setting::routerInterface),
+                               settingFlag(defaults, Setting::routerSwapDirections)};
   }
 
   void editConnection(std::string& field, const std::string& value) {
@@ -139,7 +128,7 @@ SNMPClient SettingsModel::fetchClient(const RouterTrafficConfig& draft) {
 void SettingsModel::fetchOnWorker(const RouterTrafficConfig& draft, const FetchDone& done) {
   try {
     std::thread([client = fetchClient(draft), done] {
-      nameFetchThread();
+      nameThisThread("fetch");
       FetchResult result;
       try {
         result.interfaces = SNMPTrafficSampler::interfaces(client);
@@ -160,11 +149,9 @@ SettingsModel::SettingsModel(SNMPTrafficService& service, std::function<void()> 
     : state_(std::make_shared<State>(service, std::move(apply), defaults, secrets, loginItem,
                                      std::move(mainQueue), std::move(fetch), german)) {
   State& s = *state_;
-  s.host = defaults.string(SettingsKey::routerHost).value_or("");
-  const auto storedPort = defaults.object(SettingsKey::routerPort);
-  const auto port = storedPort ? wholeNumber(*storedPort) : std::nullopt;
-  s.port = std::to_string(port.value_or(161));
-  s.community = secrets.read(applicationIdentifier).value_or("velmar");
+  s.host = settingText(defaults, Setting::routerHost);
+  s.port = std::to_string(settingNumber(defaults, Setting::routerPort));
+  s.community = secrets.read(applicationIdentifier).value_or(std::string(defaultCommunity));
   s.launchAtLogin = loginItem.status() == LoginItem::Status::enabled;
 
   State* raw = state_.get();
@@ -190,32 +177,31 @@ bool SettingsModel::german() const {
 }
 
 std::string SettingsModel::interface() const {
-  return state_->defaults.string(SettingsKey::routerInterface).value_or("");
+  return settingText(state_->defaults, Setting::routerInterface);
 }
 
 bool SettingsModel::swapDirections() const {
-  return state_->defaults.boolean(SettingsKey::routerSwapDirections);
+  return settingFlag(state_->defaults, Setting::routerSwapDirections);
 }
 
 bool SettingsModel::inBits() const {
-  return state_->defaults.boolean(SettingsKey::speedInBits);
+  return settingFlag(state_->defaults, Setting::speedInBits);
 }
 
 std::string SettingsModel::graphStyle() const {
-  return state_->defaults.string(SettingsKey::menuBarGraph).value_or("beside");
+  return settingText(state_->defaults, Setting::menuBarGraph);
 }
 
 std::string SettingsModel::panelEntry() const {
-  return std::string(
-      panelEntryFormName(panelEntryFormNamed(state_->defaults.string(SettingsKey::panelEntry))));
+  return std::string(panelEntryFormName(storedPanelEntryForm(state_->defaults)));
 }
 
 std::int64_t SettingsModel::downLineSpeed() const {
-  return state_->defaults.integer(SettingsKey::routerLineSpeed);
+  return settingNumber(state_->defaults, Setting::routerLineSpeed);
 }
 
 std::int64_t SettingsModel::upLineSpeed() const {
-  return state_->defaults.integer(SettingsKey::routerLineSpeedUp);
+  return settingNumber(state_->defaults, Setting::routerLineSpeedUp);
 }
 
 void SettingsModel::chooseInterface(const std::string& name) {
@@ -312,8 +298,12 @@ void SettingsModel::load() {
     saved = false;
   }
   if (!saved) {
-    s.message =
-        s.text("The keychain refused to save.", "Der Schlüsselbund hat das Speichern abgelehnt.");
+    const auto problem = s.secrets.writeProblem();
+    s.message = problem ? s.text("The community could not be saved: ",
+                                 "Die Community konnte nicht gespeichert werden: ") +
+                              fileProblemText(*problem, s.german) + "."
+                        : s.text("The keychain refused to save.",
+                                 "Der Schlüsselbund hat das Speichern abgelehnt.");
     s.changed.emit();
     return;
   }
@@ -396,22 +386,5 @@ std::int64_t SettingsModel::speed(std::string_view text) {
   }
   return value;
 }
-
-std::int64_t SettingsModel::portNumber(std::string_view text) {
-  const bool signed_ = !text.empty() && (text.front() == '+' || text.front() == '-');
-  const std::string_view digits = signed_ ? text.substr(1) : text;
-  if (digits.empty()) return 0;
-  for (const char c : digits) {
-    if (!isDigit(c)) return 0;
-  }
-  // from_chars takes a minus sign but no plus sign.
-  const std::string_view number = text.front() == '-' ? text : digits;
-  std::int64_t value = 0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (error != std::errc() || end != number.data() + number.size()) return 0;
-  return value;
-}
-
-void SettingsModel::openLocalNetworkSettings() {}
 
 }  // namespace pulsewell

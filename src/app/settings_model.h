@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/login_item.h"
 #include "menubar/strings.h"
 #include "snmp/snmp_client.h"
 #include "traffic/defaults_store.h"
+#include "traffic/login_item.h"
 #include "traffic/main_queue.h"
 #include "traffic/router_traffic_config.h"
 #include "traffic/router_traffic_status.h"
@@ -113,10 +113,6 @@ class SettingsModel {
   static std::string speedText(std::int64_t mbitPerSec);
   // A line-speed field's value: its first seven ASCII digits, 0 when there are none.
   static std::int64_t speed(std::string_view text);
-  // A port field's number: optional sign and ASCII digits only, else 0.
-  static std::int64_t portNumber(std::string_view text);
-  // Linux has no per-application local-network permission, so there is no page to open.
-  static void openLocalNetworkSettings();
 
  private:
   struct State;

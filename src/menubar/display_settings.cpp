@@ -10,6 +10,18 @@ GraphStyle graphStyleNamed(const std::optional<std::string>& stored) {
   return GraphStyle::none;
 }
 
+std::string_view graphStyleName(GraphStyle style) {
+  switch (style) {
+    case GraphStyle::beside:
+      return "beside";
+    case GraphStyle::behind:
+      return "behind";
+    case GraphStyle::none:
+      break;
+  }
+  return "off";
+}
+
 PanelEntryForm panelEntryFormNamed(const std::optional<std::string>& stored) {
   for (const PanelEntryForm form :
        {PanelEntryForm::label, PanelEntryForm::wide, PanelEntryForm::square}) {
@@ -32,14 +44,19 @@ std::string_view panelEntryFormName(PanelEntryForm form) {
   return "automatic";
 }
 
+PanelEntryForm storedPanelEntryForm(const DefaultsStore& defaults) {
+  return panelEntryFormNamed(storedText(defaults, Setting::panelEntry));
+}
+
 DisplaySettings DisplaySettings::read(const DefaultsStore& defaults, NumberLocale locale) {
   return DisplaySettings{
-      .inBits = defaults.boolean(SettingsKey::speedInBits),
-      .graphStyle = graphStyleNamed(defaults.string(SettingsKey::menuBarGraph)),
-      .downLineSpeed = defaults.integer(SettingsKey::routerLineSpeed),
-      .upLineSpeed = defaults.integer(SettingsKey::routerLineSpeedUp),
-      .interface = defaults.string(SettingsKey::routerInterface).value_or(""),
-      .panelEntry = panelEntryFormNamed(defaults.string(SettingsKey::panelEntry)),
+      .inBits = settingFlag(defaults, Setting::speedInBits),
+      // Nothing stored and nothing registered draws no graph.
+      .graphStyle = graphStyleNamed(storedText(defaults, Setting::menuBarGraph)),
+      .downLineSpeed = settingNumber(defaults, Setting::routerLineSpeed),
+      .upLineSpeed = settingNumber(defaults, Setting::routerLineSpeedUp),
+      .interface = settingText(defaults, Setting::routerInterface),
+      .panelEntry = storedPanelEntryForm(defaults),
       .locale = std::move(locale),
   };
 }

@@ -8,6 +8,7 @@
 #include "menubar/number_locale.h"
 #include "menubar/strings.h"
 #include "traffic/defaults_store.h"
+#include "traffic/settings_table.h"
 
 namespace pulsewell {
 
@@ -15,6 +16,8 @@ namespace pulsewell {
 // one; anything else, or nothing stored, draws none.
 enum class GraphStyle { none, beside, behind };
 GraphStyle graphStyleNamed(const std::optional<std::string>& stored);
+// The text the settings form stores for a style; "off" for none.
+std::string_view graphStyleName(GraphStyle style);
 
 // What the panel entry shows, chosen by the program from the host it finds; the stored
 // setting overrides that choice when the automatic one is wrong.
@@ -27,6 +30,8 @@ enum class PanelEntryForm {
 // "label", "wide" and "square" name a form; anything else is automatic.
 PanelEntryForm panelEntryFormNamed(const std::optional<std::string>& stored);
 std::string_view panelEntryFormName(PanelEntryForm form);
+// The form the user chose, automatic when none is stored.
+PanelEntryForm storedPanelEntryForm(const DefaultsStore& defaults);
 
 // The display settings every view of the traffic reads, with the locale of the moment.
 struct DisplaySettings {

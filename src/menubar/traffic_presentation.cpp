@@ -4,6 +4,7 @@
 
 #include "menubar/panel_label.h"
 #include "menubar/strings.h"
+#include "traffic/display_safe_text.h"
 
 namespace pulsewell {
 
@@ -19,7 +20,7 @@ TrafficPresentation TrafficPresentation::make(const TrafficSnapshot& snapshot,
   shown.configured = snapshot.status != RouterTrafficStatus::notConfigured;
   shown.live = snapshot.status == RouterTrafficStatus::up;
   shown.statusText = Strings::status(snapshot.status, settings.german);
-  shown.title = settings.interface.empty() ? "Pulsewell" : settings.interface;
+  shown.title = settings.interface.empty() ? "Pulsewell" : displaySafe(settings.interface);
 
   // An old reading may still be held while connecting or failing; it is not shown.
   if (shown.live && snapshot.reading) {

@@ -34,7 +34,7 @@ struct TrafficPresentation {
   // Connected and the interface up; every other state is shown muted.
   bool live = false;
   std::string statusText;
-  // The interface watched, or "Pulsewell" while none is set.
+  // The interface watched (display-safe), or "Pulsewell" while none is set.
   std::string title;
 
   std::optional<double> downRate;  // bytes per second, none when not shown

@@ -7,16 +7,28 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace pulsewell::AtomicFile {
 
 namespace {
 
-[[noreturn]] void fail(int error, const std::filesystem::path& path) {
-  throw std::system_error(error, std::generic_category(), path.string());
+namespace fs = std::filesystem;
+
+[[noreturn]] void fail(int error, const fs::path& path) {
+  throw Failure(error, path);
+}
+
+// Links followed before giving up with ELOOP; Linux's own limit.
+constexpr int maxLinkHops = 40;
+
+// The name replace() gives its temporary files for `file`, without the random tail.
+std::string temporaryPrefix(const fs::path& file) {
+  return "." + file.filename().string() + ".tmp-";
 }
 
 // Closes on destruction; close() reports the error that a delayed write may only show there.
@@ -66,6 +78,9 @@ bool writeAll(int descriptor, std::string_view contents) {
 
 }  // namespace
 
+Failure::Failure(int error, std::filesystem::path path)
+    : std::system_error(error, std::generic_category(), path.string()), path_(std::move(path)) {}
+
 void createFolders(const std::filesystem::path& folder) {
   std::filesystem::path partial;
   for (const auto& component : folder) {
@@ -83,9 +98,25 @@ void createFolders(const std::filesystem::path& folder) {
   }
 }
 
-void replace(const std::filesystem::path& file, std::string_view contents, mode_t mode) {
-  const auto folder = file.parent_path();
-  if (folder.empty() || !file.has_filename()) fail(EINVAL, file);
+fs::path writeTarget(const fs::path& file) {
+  fs::path target = file;
+  for (int hop = 0; hop < maxLinkHops; ++hop) {
+    struct stat status {};
+    if (::lstat(target.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return target;
+    std::vector<char> link(static_cast<std::size_t>(PATH_MAX));
+    const ssize_t length = ::readlink(target.c_str(), link.data(), link.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= link.size()) return target;
+    const fs::path next(std::string(link.data(), static_cast<std::size_t>(length)));
+    // Left for the kernel to resolve: ".." after a linked folder is its physical parent.
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  fail(ELOOP, file);
+}
+
+void replace(const fs::path& file, std::string_view contents, mode_t mode) {
+  const auto target = writeTarget(file);
+  const auto folder = target.parent_path();
+  if (folder.empty() || !target.has_filename()) fail(EINVAL, target);
   createFolders(folder);
 
   Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -93,19 +124,51 @@ void replace(const std::filesystem::path& file, std::string_view contents, mode_
 
   // A hidden name that no reader of the folder takes for the real file (an autostart
   // entry must end in .desktop to count).
-  std::string pattern = (folder / ("." + file.filename().string() + ".tmp-XXXXXX")).string();
+  std::string pattern = (folder / (temporaryPrefix(target) + "XXXXXX")).string();
   Descriptor out(::mkostemp(pattern.data(), O_CLOEXEC));
   if (!out.valid()) fail(errno, folder);
   TemporaryFile temporary(pattern);
 
-  if (::fchmod(out.get(), mode) != 0) fail(errno, file);
-  if (!writeAll(out.get(), contents)) fail(errno, file);
-  if (::fsync(out.get()) != 0) fail(errno, file);
-  if (out.close() != 0) fail(errno, file);
-  if (::rename(temporary.path().c_str(), file.c_str()) != 0) fail(errno, file);
+  if (::fchmod(out.get(), mode) != 0) fail(errno, target);
+  if (!writeAll(out.get(), contents)) fail(errno, target);
+  if (::fsync(out.get()) != 0) fail(errno, target);
+  if (out.close() != 0) fail(errno, target);
+  if (::rename(temporary.path().c_str(), target.c_str()) != 0) fail(errno, target);
   temporary.keep();
   // Makes the rename itself durable; file systems that cannot flush a folder say EINVAL.
   if (::fsync(directory.get()) != 0 && errno != EINVAL) fail(errno, folder);
+}
+
+void removeLeftovers(const fs::path& file) {
+  const auto target = writeTarget(file);
+  const std::string prefix = temporaryPrefix(target);
+  // mkostemp's six random characters.
+  const std::size_t length = prefix.size() + 6;
+  std::error_code error;
+  for (auto it = fs::directory_iterator(target.parent_path(), error);
+       !error && it != fs::directory_iterator(); it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() != length || !name.starts_with(prefix)) continue;
+    struct stat status {};
+    if (::lstat(it->path().c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+      ::unlink(it->path().c_str());
+    }
+  }
+}
+
+FileProblem problem(int error, const fs::path& path) {
+  if (error == ENOTDIR) {
+    // Name the part of the path that stands where a folder should be.
+    fs::path partial;
+    for (const auto& component : path) {
+      partial /= component;
+      struct stat status {};
+      if (::stat(partial.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
+        return {error, partial.string()};
+      }
+    }
+  }
+  return {error, path.string()};
 }
 
 ReadResult read(const std::filesystem::path& file, std::size_t limit) {

@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
 #include <utility>
 
 #include "platform/atomic_file.h"
 #include "platform/json_defaults_store.h"
+#include "traffic/application_identifier.h"
 #include "traffic/utf8.h"
 
 namespace pulsewell {
@@ -40,15 +40,30 @@ std::optional<std::string> FileSecretStore::read(const std::string& service) {
 }
 
 bool FileSecretStore::write(const std::string& value, const std::string& service) {
+  problem_.reset();
   if (file_.empty() || service != applicationIdentifier) return false;
-  if (value.empty()) return ::unlink(file_.c_str()) == 0 || errno == ENOENT;
-  if (!isValidUTF8(value) || value.size() > maxCommunityBytes) return false;
-  try {
-    AtomicFile::replace(file_, value, S_IRUSR | S_IWUSR);
-    return true;
-  } catch (const std::system_error&) {
+  if (value.empty()) {
+    // ENOTDIR: a part of the path is no folder, so there is no file either.
+    if (::unlink(file_.c_str()) == 0 || errno == ENOENT || errno == ENOTDIR) return true;
+    problem_ = AtomicFile::problem(errno, file_);
     return false;
   }
+  if (!isValidUTF8(value) || value.size() > maxCommunityBytes) return false;
+  try {
+    // Every writer holds the lock, so temporary files found under it are left by writers
+    // that died, with a community in them.
+    const AtomicFile::FolderLock lock(file_.parent_path());
+    AtomicFile::removeLeftovers(file_);
+    AtomicFile::replace(file_, value, S_IRUSR | S_IWUSR);
+    return true;
+  } catch (const AtomicFile::Failure& failure) {
+    problem_ = AtomicFile::problem(failure.code().value(), failure.path());
+    return false;
+  }
+}
+
+std::optional<FileProblem> FileSecretStore::writeProblem() const {
+  return problem_;
 }
 
 }  // namespace pulsewell

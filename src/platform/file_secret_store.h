@@ -26,11 +26,13 @@ class FileSecretStore final : public SecretStore {
   // "" removes the file (also fine when there was none); anything else replaces it
   // atomically. False on any failure, and for a value that is not UTF-8.
   bool write(const std::string& value, const std::string& service) override;
+  std::optional<FileProblem> writeProblem() const override;
 
   const std::filesystem::path& path() const { return file_; }
 
  private:
   std::filesystem::path file_;
+  std::optional<FileProblem> problem_;
 };
 
 }  // namespace pulsewell

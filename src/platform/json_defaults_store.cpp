@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,8 +16,11 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <string_view>
 #include <system_error>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/xdg_config_home.h"
@@ -34,27 +39,50 @@ struct JsonDefaultsStore::Document {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 // Far above any settings file the program writes; a larger file is not ours.
 constexpr std::size_t maxSettingsBytes = std::size_t{4} * 1024 * 1024;
+// Far deeper than any settings file nests; deeper values would make every later copy,
+// comparison and write of the document recurse as deep, until the stack runs out.
+constexpr int maxSettingsDepth = 64;
 // Bounds the search for a free name when moving a broken file aside.
 constexpr int maxAsideAttempts = 100;
+// Broken files kept for the user to inspect; the oldest beyond these go.
+constexpr std::size_t maxAsideCopies = 5;
+// The UTC time in the name of a file moved aside, digits standing for digits.
+constexpr std::string_view asideStampShape = "00000000T000000Z";
 
 enum class Outcome { absent, loaded, corrupt, unreadable };
 
 struct Loaded {
   Outcome outcome = Outcome::absent;
   Json value;
+  int error = 0;  // why an unreadable file could not be read
 };
 
-Loaded readSettings(const std::filesystem::path& file) {
+// None for text that is no JSON or nests deeper than the bound; nothing that deep is
+// ever built.
+std::optional<Json> parseBounded(const std::string& text) {
+  bool tooDeep = false;
+  const Json::parser_callback_t bound = [&tooDeep](int depth, Json::parse_event_t, Json&) {
+    if (depth > maxSettingsDepth) tooDeep = true;
+    return !tooDeep;
+  };
+  auto value = Json::parse(text, bound, /*allow_exceptions=*/false);
+  if (tooDeep || value.is_discarded()) return std::nullopt;
+  return value;
+}
+
+Loaded readSettings(const fs::path& file) {
   const auto read = AtomicFile::read(file, maxSettingsBytes);
   if (read.error == ENOENT) return {Outcome::absent, {}};
   // Too large to be ours: moving it aside loses nothing.
   if (read.error == EFBIG) return {Outcome::corrupt, {}};
-  if (read.error != 0) return {Outcome::unreadable, {}};
-  auto value = Json::parse(read.contents, nullptr, /*allow_exceptions=*/false);
-  if (value.is_discarded() || !value.is_object()) return {Outcome::corrupt, {}};
-  return {Outcome::loaded, std::move(value)};
+  if (read.error != 0) return {Outcome::unreadable, {}, read.error};
+  auto value = parseBounded(read.contents);
+  if (!value || !value->is_object()) return {Outcome::corrupt, {}};
+  return {Outcome::loaded, std::move(*value)};
 }
 
 std::string utcTimestamp() {
@@ -67,7 +95,7 @@ std::string utcTimestamp() {
 }
 
 // Renames without replacing anything already at `to`; false with EEXIST when taken.
-bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+bool renameNoReplace(const fs::path& from, const fs::path& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
     return true;
   }
@@ -78,12 +106,71 @@ bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::p
   return true;
 }
 
-// Keeps a broken file for the user to inspect, under a name never used before.
-bool moveAside(const std::filesystem::path& file) {
+// A file that moveAside() made: <name>.corrupt-<UTC time>[-<attempt>].
+struct AsideCopy {
+  std::string stamp;
+  int attempt = 0;
+  fs::path path;
+};
+
+bool isAsideStamp(std::string_view text) {
+  if (text.size() != asideStampShape.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (asideStampShape[i] == '0' ? !digit : text[i] != asideStampShape[i]) return false;
+  }
+  return true;
+}
+
+// Only names of exactly that form are ours; a copy the user renamed is left alone.
+std::optional<AsideCopy> asideCopy(const fs::path& path, std::string_view prefix) {
+  const std::string name = path.filename().string();
+  std::string_view rest(name);
+  if (!rest.starts_with(prefix)) return std::nullopt;
+  rest.remove_prefix(prefix.size());
+  const auto stamp = rest.substr(0, asideStampShape.size());
+  if (!isAsideStamp(stamp)) return std::nullopt;
+  AsideCopy copy{std::string(stamp), 0, path};
+  rest.remove_prefix(stamp.size());
+  if (rest.empty()) return copy;
+  if (rest.size() < 2 || rest.front() != '-') return std::nullopt;
+  rest.remove_prefix(1);
+  const auto* end = rest.data() + rest.size();
+  const auto parsed = std::from_chars(rest.data(), end, copy.attempt);
+  if (parsed.ec != std::errc() || parsed.ptr != end) return std::nullopt;
+  return copy;
+}
+
+// Keeps the newest copies of `file` that moveAside() made, so that a file that keeps
+// breaking cannot fill the folder.
+void pruneAsideCopies(const fs::path& file) {
+  const std::string prefix = file.filename().string() + ".corrupt-";
+  std::vector<AsideCopy> copies;
+  std::error_code error;
+  for (auto it = fs::directory_iterator(file.parent_path(), error);
+       !error && it != fs::directory_iterator(); it.increment(error)) {
+    if (auto copy = asideCopy(it->path(), prefix)) copies.push_back(std::move(*copy));
+  }
+  if (copies.size() <= maxAsideCopies) return;
+  std::sort(copies.begin(), copies.end(), [](const AsideCopy& a, const AsideCopy& b) {
+    return std::tie(a.stamp, a.attempt) < std::tie(b.stamp, b.attempt);
+  });
+  for (std::size_t i = 0; i + maxAsideCopies < copies.size(); ++i) {
+    ::unlink(copies[i].path.c_str());
+  }
+}
+
+// Keeps a broken file for the user to inspect, under a name never used before. A linked
+// file is moved aside beside its target, so that the link stays.
+bool moveAside(const fs::path& link) {
+  const auto file = AtomicFile::writeTarget(link);
   const std::string base = file.string() + ".corrupt-" + utcTimestamp();
   for (int attempt = 0; attempt < maxAsideAttempts; ++attempt) {
     const std::string candidate = attempt == 0 ? base : base + "-" + std::to_string(attempt);
-    if (renameNoReplace(file, candidate)) return true;
+    if (renameNoReplace(file, candidate)) {
+      pruneAsideCopies(file);
+      return true;
+    }
     if (errno != EEXIST) return false;
   }
   return false;
@@ -149,6 +236,7 @@ std::filesystem::path JsonDefaultsStore::defaultPath() {
 
 std::unique_ptr<JsonDefaultsStore::Document> JsonDefaultsStore::load() {
   auto loaded = readSettings(file_);
+  readProblem_.reset();
   switch (loaded.outcome) {
     case Outcome::absent:
       persistent_ = true;
@@ -165,6 +253,7 @@ std::unique_ptr<JsonDefaultsStore::Document> JsonDefaultsStore::load() {
       return nullptr;
     case Outcome::unreadable:
       persistent_ = false;
+      readProblem_ = AtomicFile::problem(loaded.error, file_);
       return nullptr;
   }
   return nullptr;
@@ -190,6 +279,9 @@ void JsonDefaultsStore::set(const std::string& key, DefaultsValue value) {
   if (!file_.empty()) {
     try {
       lock.emplace(file_.parent_path());
+      // No other writer is busy while we hold the lock: temporary files in the folder now
+      // are left by writers that died.
+      AtomicFile::removeLeftovers(file_);
       // Read again under the lock, so that a change another process made since is kept;
       // this also notices a file that became readable (or went away) since.
       if (auto fresh = load()) adopt(std::move(fresh));

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "traffic/defaults_store.h"
+#include "traffic/file_problem.h"
 #include "traffic/signal.h"
 
 namespace pulsewell {
@@ -17,9 +18,11 @@ namespace pulsewell {
 // program does not know and values of other JSON types are kept as they are.
 //
 // The file is read once, at construction (and again by reload()); every set() replaces it
-// at once and atomically. A file that is not a JSON object is moved aside to
-// `<name>.corrupt-<UTC time>` and the store starts empty. A file that exists but cannot be
-// read (no permission, not a regular file) is never written over: the store then keeps
+// at once and atomically, through a symbolic link to its target, and removes temporary
+// files that writers which died left behind. A file that is not a JSON object, or nests
+// deeper than any settings file does, is moved aside to `<name>.corrupt-<UTC time>` (the
+// newest few such copies are kept) and the store starts empty. A file that exists but cannot
+// be read (no permission, not a regular file) is never written over: the store then keeps
 // changes in memory, and every later set() looks again, writing once the file can be read
 // or is gone. A write that fails leaves the old file whole and is retried by the next.
 class JsonDefaultsStore final : public DefaultsStore {
@@ -48,6 +51,9 @@ class JsonDefaultsStore final : public DefaultsStore {
   // False while the file is left alone because it could not be read (or moved aside);
   // set() and reload() look again.
   bool persistent() const { return persistent_; }
+  // Why the file could not be read at the last look; none when it was read, absent, or
+  // moved aside.
+  const std::optional<FileProblem>& readProblem() const { return readProblem_; }
 
  private:
   struct Document;
@@ -64,6 +70,7 @@ class JsonDefaultsStore final : public DefaultsStore {
   std::unique_ptr<Document> stored_;
   std::map<std::string, DefaultsValue> registered_;
   bool persistent_ = true;
+  std::optional<FileProblem> readProblem_;
   Signal changed_;
 };
 

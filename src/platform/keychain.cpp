@@ -6,6 +6,7 @@
 #include <memory>
 #include <string_view>
 
+#include "traffic/application_identifier.h"
 #include "traffic/utf8.h"
 
 namespace pulsewell {

@@ -2,8 +2,9 @@
 
 #include "traffic/secret_store.h"
 
-// The keyring module's one entry: the keyring (a Keychain, owned by the caller), or null
-// where no Secret Service can be reached. The module stays loaded while the store lives.
+// The keyring module's one entry: the keyring store (owned by the caller), which keeps to
+// the community file while no Secret Service answers. The module stays loaded while the store
+// lives.
 extern "C" __attribute__((visibility("default"))) pulsewell::SecretStore* pulsewell_open_keyring();
 
 namespace pulsewell {

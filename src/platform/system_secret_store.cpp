@@ -1,7 +1,6 @@
 #include "platform/system_secret_store.h"
 
 #include <gio/gio.h>
-#include <pthread.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -9,7 +8,11 @@
 #include <string>
 #include <thread>
 
+#include "platform/file_secret_store.h"
 #include "platform/keychain.h"
+#include "platform/session_secret_store.h"
+#include "traffic/application_identifier.h"
+#include "traffic/thread_name.h"
 
 namespace pulsewell {
 
@@ -31,20 +34,12 @@ struct GVariantRelease {
   void operator()(GVariant* variant) const { g_variant_unref(variant); }
 };
 
-// Thread names hold 15 bytes; the tail keeps the part that tells threads apart.
-void nameThread() {
-  constexpr std::size_t limit = 15;
-  std::string name = std::string(applicationIdentifier) + ".probe";
-  if (name.size() > limit) name.erase(0, name.size() - limit);
-  pthread_setname_np(pthread_self(), name.c_str());
-}
-
 // Cancels `cancellable` when `timeout` passes before the guard is destroyed.
 class Deadline {
  public:
   Deadline(GCancellable* cancellable, std::chrono::milliseconds timeout)
       : timer_([this, cancellable, timeout](const std::stop_token& stop) {
-          nameThread();
+          nameThisThread("probe");
           std::unique_lock lock(mutex_);
           if (!wake_.wait_for(lock, stop, timeout, [] { return false; }) &&
               !stop.stop_requested()) {
@@ -111,8 +106,9 @@ bool secretServiceReachable(std::chrono::milliseconds timeout) {
 }
 
 std::unique_ptr<SecretStore> openKeyring() {
-  if (!secretServiceReachable()) return nullptr;
-  return std::make_unique<Keychain>();
+  return std::make_unique<SessionSecretStore>(std::make_unique<Keychain>(),
+                                              std::make_unique<FileSecretStore>(),
+                                              [] { return secretServiceReachable(); });
 }
 
 }  // namespace pulsewell

@@ -18,7 +18,9 @@ inline constexpr std::chrono::milliseconds secretServiceProbeTimeout{2000};
 // never answers.
 bool secretServiceReachable(std::chrono::milliseconds timeout = secretServiceProbeTimeout);
 
-// The keyring (Keychain) where a Secret Service is reachable, else null.
+// The keyring (Keychain) whenever a Secret Service is reachable, else the community file
+// beside the settings (FileSecretStore), looking again for a keyring that did not answer
+// yet (SessionSecretStore). The keyring module's entry.
 std::unique_ptr<SecretStore> openKeyring();
 
 }  // namespace pulsewell

@@ -16,7 +16,7 @@
 #include "platform/atomic_file.h"
 #include "platform/program_files.h"
 #include "platform/xdg_config_home.h"
-#include "traffic/secret_store.h"
+#include "traffic/application_identifier.h"
 #include "traffic/utf8.h"
 
 namespace pulsewell {

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/login_item.h"
+#include "traffic/login_item.h"
 
 namespace pulsewell {
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <numeric>
 #include <random>
 
 #include "snmp/snmp_error.h"
@@ -43,26 +44,32 @@ bool isTimeout(const SNMPError& error) {
 }
 
 // `oid` begins with every arc of `root`.
-bool startsWith(const OID& oid, const OID& root) {
+bool startsWith(OIDView oid, const OID& root) {
   return oid.size() >= root.size() && std::equal(root.begin(), root.end(), oid.begin());
+}
+
+// Arc by arc as unsigned numbers, a proper prefix first: the order of a walk.
+bool comesBefore(const OID& earlier, OIDView later) {
+  return std::lexicographical_compare(earlier.begin(), earlier.end(), later.begin(), later.end());
 }
 
 }  // namespace
 
-std::vector<SNMPVarBind> SNMPClient::request(SNMPCodec::Request kind,
-                                             const std::vector<OID>& oids) const {
+std::span<const SNMPVarBindView> SNMPClient::request(SNMPCodec::Request kind,
+                                                     std::span<const OID> oids,
+                                                     SNMPRequestBuffers& buffers) const {
   // 64 bits: even retries = INT_MAX cannot overflow the count.
   for (std::int64_t attempt = 0;; ++attempt) {
+    if (stop.stop_requested()) throw SNMPStopped{};
     const bool lastAttempt = attempt >= retries;
     const std::int32_t id = drawRequestID();
-    const Bytes message = SNMPCodec::encode(kind, id, community, oids);
+    SNMPCodec::encode(kind, id, community, oids, buffers.request);
 
-    Bytes reply;
     try {
       if (transport) {
-        reply = transport(message);
+        buffers.reply = transport(buffers.request);
       } else if (link) {
-        reply = link->exchange(message, host, port, timeout);
+        link->exchange(buffers.request, host, port, timeout, buffers.reply);
       } else {
         throw SNMPError::unreachable();
       }
@@ -73,7 +80,7 @@ std::vector<SNMPVarBind> SNMPClient::request(SNMPCodec::Request kind,
       throw;
     }
 
-    const auto response = SNMPCodec::decodeResponse(reply);
+    const auto response = SNMPCodec::decodeResponse(buffers.reply, buffers.decoded);
     if (response && response->id == id) {
       if (response->errorStatus != 0) {
         throw SNMPError::agent(response->errorStatus);
@@ -90,31 +97,83 @@ std::vector<SNMPVarBind> SNMPClient::request(SNMPCodec::Request kind,
   }
 }
 
+std::vector<SNMPVarBind> SNMPClient::request(SNMPCodec::Request kind,
+                                             const std::vector<OID>& oids) const {
+  SNMPRequestBuffers buffers;
+  const auto bindings = request(kind, oids, buffers);
+  std::vector<SNMPVarBind> result;
+  result.reserve(bindings.size());
+  for (const SNMPVarBindView& binding : bindings) {
+    result.push_back(SNMPCodec::owned(binding));
+  }
+  return result;
+}
+
 std::vector<SNMPVarBind> SNMPClient::get(const std::vector<OID>& oids) const {
   return request(SNMPCodec::Request::get, oids);
 }
 
 std::vector<SNMPVarBind> SNMPClient::walk(const OID& root, int limit) const {
-  std::vector<SNMPVarBind> result;
-  OID current = root;
-  while (result.size() < static_cast<std::size_t>(std::max(limit, 0))) {
-    std::vector<SNMPVarBind> bindings = request(SNMPCodec::Request::getBulk, {current});
-    if (bindings.empty()) {
-      return result;
-    }
-    for (SNMPVarBind& binding : bindings) {
-      if (binding.value.isMissing() || !startsWith(binding.oid, root)) {
-        return result;
+  return std::move(walkColumns({root}, limit).front());
+}
+
+std::vector<std::vector<SNMPVarBind>> SNMPClient::walkColumns(const std::vector<OID>& roots,
+                                                              int limit) const {
+  std::vector<std::vector<SNMPVarBind>> results(roots.size());
+  const auto most = static_cast<std::size_t>(std::max(limit, 0));
+  // The walks still going, in request order: which result each fills and the OID it goes
+  // on from.
+  std::vector<std::size_t> walks(roots.size());
+  std::iota(walks.begin(), walks.end(), std::size_t{0});
+  std::vector<OID> current = roots;
+  std::vector<char> ended;
+  const auto keepOnly = [&](const auto& keep) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < walks.size(); ++i) {
+      if (!keep(i)) {
+        continue;
       }
-      // Arc by arc as unsigned numbers, a proper prefix first: the vector's own order.
-      if (!(current < binding.oid)) {
+      if (kept != i) {
+        walks[kept] = walks[i];
+        current[kept] = std::move(current[i]);
+      }
+      ++kept;
+    }
+    walks.resize(kept);
+    current.resize(kept);
+  };
+
+  SNMPRequestBuffers buffers;
+  for (;;) {
+    // The limit is compared only before each request, never inside a batch.
+    keepOnly([&](std::size_t i) { return results[walks[i]].size() < most; });
+    if (walks.empty()) {
+      return results;
+    }
+    const auto bindings = request(SNMPCodec::Request::getBulk, current, buffers);
+    if (bindings.empty()) {
+      return results;
+    }
+    // A GetBulk answer runs row by row: binding j continues walk j modulo their number.
+    ended.assign(walks.size(), 0);
+    for (std::size_t j = 0; j < bindings.size(); ++j) {
+      const std::size_t i = j % walks.size();
+      const SNMPVarBindView& binding = bindings[j];
+      if (ended[i] != 0) {
+        continue;
+      }
+      if (binding.value.isMissing() || !startsWith(binding.oid, roots[walks[i]])) {
+        ended[i] = 1;
+        continue;
+      }
+      if (!comesBefore(current[i], binding.oid)) {
         throw SNMPError::malformed();
       }
-      current = binding.oid;
-      result.push_back(std::move(binding));
+      current[i].assign(binding.oid.begin(), binding.oid.end());
+      results[walks[i]].push_back(SNMPCodec::owned(binding));
     }
+    keepOnly([&](std::size_t i) { return ended[i] == 0; });
   }
-  return result;
 }
 
 }  // namespace pulsewell

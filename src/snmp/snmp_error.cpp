@@ -18,4 +18,8 @@ const char* SNMPError::what() const noexcept {
   return "SNMP error";
 }
 
+const char* SNMPStopped::what() const noexcept {
+  return "the SNMP request was stopped";
+}
+
 }  // namespace pulsewell

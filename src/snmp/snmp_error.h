@@ -34,4 +34,11 @@ class SNMPError : public std::exception {
   std::int64_t status_;
 };
 
+// Thrown instead of sending a request once the caller has asked to stop: nobody is left
+// to see the answer (SNMPClient::stop).
+class SNMPStopped : public std::exception {
+ public:
+  const char* what() const noexcept override;
+};
+
 }  // namespace pulsewell

@@ -1,6 +1,6 @@
 #include "snmp/snmp_link.h"
 
-#include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/types.h>
@@ -12,7 +12,10 @@
 #include <chrono>
 #include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "snmp/name_lookup.h"
 #include "snmp/snmp_error.h"
 
 namespace pulsewell {
@@ -46,50 +49,58 @@ int millisecondsUntil(Clock::time_point deadline) {
   return static_cast<int>(std::min<decltype(ms)>(ms, 86'400'000));
 }
 
-class AddressList {
- public:
-  AddressList(const std::string& host, const std::string& port) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_protocol = IPPROTO_UDP;
-    hints.ai_flags = AI_NUMERICSERV;
-    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &list_) != 0) {
-      list_ = nullptr;
-    }
-  }
-  ~AddressList() {
-    if (list_ != nullptr) {
-      freeaddrinfo(list_);
-    }
-  }
-  AddressList(const AddressList&) = delete;
-  AddressList& operator=(const AddressList&) = delete;
+// A name's first addresses only: each one tried costs a socket and a copy of the request.
+constexpr std::size_t mostAddressesTried = 8;
 
-  const addrinfo* first() const { return list_; }
+// An owned socket descriptor.
+class Socket {
+ public:
+  Socket() = default;
+  explicit Socket(int fd) : fd_(fd) {}
+  Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Socket& operator=(Socket&& other) noexcept {
+    if (this != &other) {
+      close();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  ~Socket() { close(); }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+
+  int fd() const { return fd_; }
+  bool isOpen() const { return fd_ >= 0; }
+  void close() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
 
  private:
-  addrinfo* list_ = nullptr;
+  int fd_ = -1;
 };
 
-// A UDP socket connected to the first address of `host` that accepts it, or -1.
-int openFlow(const std::string& host, std::uint16_t port) {
-  const AddressList addresses(host, std::to_string(port));
-  for (const addrinfo* a = addresses.first(); a != nullptr; a = a->ai_next) {
-    const int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-    if (fd < 0) {
-      continue;
-    }
-    int rc = 0;
-    do {
-      rc = connect(fd, a->ai_addr, a->ai_addrlen);
-    } while (rc != 0 && errno == EINTR);
-    if (rc == 0) {
-      return fd;
-    }
-    close(fd);
-  }
-  return -1;
+// A UDP socket connected to `address`; closed when the system refuses it (no route for
+// that family, for example).
+Socket connectedTo(const SocketAddress& address) {
+  Socket socket(::socket(address.family(), SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
+  if (!socket.isOpen()) return socket;
+  int rc = 0;
+  do {
+    rc = connect(socket.fd(), address.get(), address.length);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) socket.close();
+  return socket;
+}
+
+bool sendAll(const Socket& socket, ByteView request) {
+  ssize_t sent = 0;
+  do {
+    sent = send(socket.fd(), request.data(), request.size(), MSG_NOSIGNAL);
+  } while (sent < 0 && errno == EINTR);
+  return sent >= 0 && static_cast<std::size_t>(sent) == request.size();
 }
 
 }  // namespace
@@ -101,23 +112,26 @@ struct SNMPLink::State {
   std::atomic<bool> resetRequested{false};
 
   // Touched only by the thread that holds `busy`.
-  int fd = -1;
-  std::string endpoint;
+  Socket flow;
+  // The host and port the open flow leads to.
+  std::string flowHost;
+  std::uint16_t flowPort = 0;
+  // A name lookup that outlasted its exchange; the next exchange to the same host and
+  // port waits on for it rather than starting another.
+  std::unique_ptr<NameLookup> lookup;
+  std::string lookupHost;
+  std::uint16_t lookupPort = 0;
+  // Kept across exchanges so that a steady exchange on the open flow allocates nothing.
+  std::vector<Socket> candidates;
+  std::vector<pollfd> waiting;
   Bytes buffer = Bytes(receiveBufferSize);
-
-  void closeFlow() {
-    if (fd >= 0) {
-      close(fd);
-      fd = -1;
-    }
-  }
 
   // Datagrams or errors queued on a kept flow before this request was sent cannot
   // answer it (a duplicate of an earlier reply, for example): drop them.
   void discardQueued() {
     // Bounded: a device flooding the flow must not keep the request from being sent.
     for (int i = 0; i < 1024; ++i) {
-      const ssize_t n = recv(fd, buffer.data(), 0, MSG_DONTWAIT | MSG_TRUNC);
+      const ssize_t n = recv(flow.fd(), buffer.data(), 0, MSG_DONTWAIT | MSG_TRUNC);
       if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
         return;
       }
@@ -125,8 +139,12 @@ struct SNMPLink::State {
     }
   }
 
-  Bytes run(ByteView request, const std::string& host, std::uint16_t port,
-            Clock::time_point deadline);
+  std::vector<SocketAddress> addressesOf(const std::string& host, std::uint16_t port,
+                                         Clock::time_point deadline);
+  void openFlows(const std::string& host, std::uint16_t port, Clock::time_point deadline);
+  void firstReply(Clock::time_point deadline, Bytes& reply);
+  void run(ByteView request, const std::string& host, std::uint16_t port,
+           Clock::time_point deadline, Bytes& reply);
 };
 
 namespace {
@@ -145,31 +163,47 @@ class BusyClaim {
 
 }  // namespace
 
-Bytes SNMPLink::State::run(ByteView request, const std::string& host, std::uint16_t port,
-                           Clock::time_point deadline) {
-  std::string key = host + ":" + std::to_string(port);
-  if (fd >= 0 && endpoint == key) {
-    discardQueued();
-  } else {
-    closeFlow();
-    fd = openFlow(host, port);
-    if (fd < 0) {
+std::vector<SocketAddress> SNMPLink::State::addressesOf(const std::string& host, std::uint16_t port,
+                                                        Clock::time_point deadline) {
+  if (!lookup || lookupHost != host || lookupPort != port) {
+    lookup = std::make_unique<NameLookup>(host, port);
+    lookupHost = host;
+    lookupPort = port;
+  }
+  auto addresses = lookup->waitUntil(deadline);
+  if (!addresses) {
+    throw SNMPError::timeout();  // the lookup goes on for the next exchange
+  }
+  lookup.reset();
+  return std::move(*addresses);
+}
+
+// One connected socket for each address of the device, in the resolver's order.
+void SNMPLink::State::openFlows(const std::string& host, std::uint16_t port,
+                                Clock::time_point deadline) {
+  for (const SocketAddress& address : addressesOf(host, port, deadline)) {
+    if (candidates.size() == mostAddressesTried) {
+      break;
+    }
+    Socket socket = connectedTo(address);
+    if (socket.isOpen()) {
+      candidates.push_back(std::move(socket));
+    }
+  }
+}
+
+// The first usable datagram on any of `candidates`. The one it came on is moved to the
+// front; candidates that report an error (an ICMP port unreachable, say) drop out.
+void SNMPLink::State::firstReply(Clock::time_point deadline, Bytes& reply) {
+  for (;;) {
+    if (candidates.empty()) {
       throw SNMPError::unreachable();
     }
-    endpoint = std::move(key);
-  }
-
-  ssize_t sent = 0;
-  do {
-    sent = send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-  } while (sent < 0 && errno == EINTR);
-  if (sent < 0 || static_cast<std::size_t>(sent) != request.size()) {
-    throw SNMPError::unreachable();
-  }
-
-  for (;;) {
-    pollfd p{fd, POLLIN, 0};
-    const int ready = poll(&p, 1, millisecondsUntil(deadline));
+    waiting.clear();
+    for (const Socket& candidate : candidates) {
+      waiting.push_back({candidate.fd(), POLLIN, 0});
+    }
+    const int ready = poll(waiting.data(), waiting.size(), millisecondsUntil(deadline));
     if (ready < 0) {
       if (errno == EINTR) {
         continue;
@@ -182,30 +216,65 @@ Bytes SNMPLink::State::run(ByteView request, const std::string& host, std::uint1
       }
       throw SNMPError::timeout();
     }
-    const ssize_t n = recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC);
-    if (n < 0) {
-      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+      if (waiting[i].revents == 0) {
         continue;
       }
-      // ECONNREFUSED (ICMP port unreachable), ENETUNREACH, EHOSTUNREACH and the like.
-      throw SNMPError::unreachable();
+      const ssize_t n =
+          recv(candidates[i].fd(), buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC);
+      if (n < 0) {
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+          // ECONNREFUSED (ICMP port unreachable), ENETUNREACH, EHOSTUNREACH and the like.
+          candidates[i].close();
+        }
+        continue;
+      }
+      const auto size = static_cast<std::size_t>(n);
+      if (size == 0 || size > buffer.size()) {
+        continue;  // empty or truncated: unusable, wait on
+      }
+      std::swap(candidates[i], candidates.front());
+      reply.assign(buffer.begin(), buffer.begin() + n);
+      return;
     }
-    const auto size = static_cast<std::size_t>(n);
-    if (size == 0 || size > buffer.size()) {
-      continue;  // empty or truncated: unusable, wait on
-    }
-    return {buffer.begin(), buffer.begin() + n};
+    std::erase_if(candidates, [](const Socket& candidate) { return !candidate.isOpen(); });
   }
+}
+
+void SNMPLink::State::run(ByteView request, const std::string& host, std::uint16_t port,
+                          Clock::time_point deadline, Bytes& reply) {
+  candidates.clear();
+  if (flow.isOpen() && flowHost == host && flowPort == port) {
+    discardQueued();
+    candidates.push_back(std::move(flow));
+  } else {
+    flow.close();
+    // Every address of the device is asked at once: a name with an IPv6 and an IPv4
+    // address may have an agent on only one of them, and a UDP connect succeeds for both.
+    openFlows(host, port, deadline);
+  }
+  std::erase_if(candidates, [&](const Socket& candidate) { return !sendAll(candidate, request); });
+  firstReply(deadline, reply);
+  // The address that answered carries the exchanges that follow; the others close.
+  flow = std::move(candidates.front());
+  candidates.clear();
+  flowHost = host;
+  flowPort = port;
 }
 
 SNMPLink::SNMPLink() : state_(std::make_unique<State>()) {}
 
-SNMPLink::~SNMPLink() {
-  state_->closeFlow();
-}
+SNMPLink::~SNMPLink() = default;
 
 Bytes SNMPLink::exchange(ByteView request, const std::string& host, std::uint16_t port,
                          double timeoutSeconds) {
+  Bytes reply;
+  exchange(request, host, port, timeoutSeconds, reply);
+  return reply;
+}
+
+void SNMPLink::exchange(ByteView request, const std::string& host, std::uint16_t port,
+                        double timeoutSeconds, Bytes& reply) {
   // Port 0 is no destination; a NUL would cut the name the resolver sees short.
   if (port == 0 || host.empty() || host.find('\0') != std::string::npos) {
     throw SNMPError::unreachable();
@@ -216,13 +285,14 @@ Bytes SNMPLink::exchange(ByteView request, const std::string& host, std::uint16_
   const BusyClaim claim(state_->busy);
   const auto deadline = deadlineAfter(timeoutSeconds);
   if (state_->resetRequested.exchange(false)) {
-    state_->closeFlow();
+    state_->flow.close();
   }
   try {
-    return state_->run(request, host, port, deadline);
+    state_->run(request, host, port, deadline, reply);
   } catch (...) {
     // Every failure closes the flow, so a late reply can never reach the next exchange.
-    state_->closeFlow();
+    state_->flow.close();
+    state_->candidates.clear();
     throw;
   }
 }
@@ -233,7 +303,7 @@ void SNMPLink::reset() {
   if (!state_->busy.exchange(true, std::memory_order_acquire)) {
     const BusyClaim claim(state_->busy);
     if (state_->resetRequested.exchange(false)) {
-      state_->closeFlow();
+      state_->flow.close();
     }
   }
 }

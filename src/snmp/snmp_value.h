@@ -1,9 +1,11 @@
 #pragma once
 
 #include <compare>
+#include <concepts>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -14,34 +16,39 @@ using ByteView = std::span<const std::uint8_t>;
 
 // An object identifier as its list of arcs, e.g. 1.3.6.1.2.1.31.1.1.1.1.
 using OID = std::vector<std::uint32_t>;
+// The arcs of an OID held elsewhere.
+using OIDView = std::span<const std::uint32_t>;
 
 // A decoded SNMP value. The three exception tags (noSuchObject, noSuchInstance,
 // endOfMibView) all become `missing`: callers never need to tell them apart.
-class SNMPValue {
+// SNMPValue owns its byte string or OID; SNMPValueView points into the storage it was
+// decoded from, so decoding a reply need not copy anything.
+template <typename ByteString, typename Arcs>
+class BasicSNMPValue {
  public:
   enum class Kind { integer, unsignedInteger, bytes, oid, null, missing };
 
-  static SNMPValue integer(std::int64_t value) { return SNMPValue{value}; }
-  static SNMPValue unsignedInteger(std::uint64_t value) { return SNMPValue{value}; }
-  static SNMPValue bytes(Bytes value) { return SNMPValue{std::move(value)}; }
-  static SNMPValue bytes(std::string_view text) {
-    return SNMPValue{Bytes(text.begin(), text.end())};
+  static BasicSNMPValue integer(std::int64_t value) { return BasicSNMPValue{value}; }
+  static BasicSNMPValue unsignedInteger(std::uint64_t value) { return BasicSNMPValue{value}; }
+  static BasicSNMPValue bytes(ByteString value) { return BasicSNMPValue{std::move(value)}; }
+  static BasicSNMPValue bytes(std::string_view text) requires std::same_as<ByteString, Bytes> {
+    return BasicSNMPValue{Bytes(text.begin(), text.end())};
   }
-  static SNMPValue oid(OID value) { return SNMPValue{std::move(value)}; }
-  static SNMPValue null() { return SNMPValue{Null{}}; }
-  static SNMPValue missing() { return SNMPValue{Missing{}}; }
+  static BasicSNMPValue oid(Arcs value) { return BasicSNMPValue{std::move(value)}; }
+  static BasicSNMPValue null() { return BasicSNMPValue{Null{}}; }
+  static BasicSNMPValue missing() { return BasicSNMPValue{Missing{}}; }
 
   Kind kind() const { return static_cast<Kind>(payload_.index()); }
 
   // Each accessor gives the payload when the value is of that case, else nullptr.
   const std::int64_t* asInteger() const { return std::get_if<std::int64_t>(&payload_); }
   const std::uint64_t* asUnsigned() const { return std::get_if<std::uint64_t>(&payload_); }
-  const Bytes* asBytes() const { return std::get_if<Bytes>(&payload_); }
-  const OID* asOID() const { return std::get_if<OID>(&payload_); }
+  const ByteString* asBytes() const { return std::get_if<ByteString>(&payload_); }
+  const Arcs* asOID() const { return std::get_if<Arcs>(&payload_); }
   bool isNull() const { return kind() == Kind::null; }
   bool isMissing() const { return kind() == Kind::missing; }
 
-  bool operator==(const SNMPValue&) const = default;
+  bool operator==(const BasicSNMPValue&) const = default;
 
  private:
   struct Null {
@@ -51,19 +58,28 @@ class SNMPValue {
     bool operator==(const Missing&) const = default;
   };
   // Order matches Kind.
-  using Payload = std::variant<std::int64_t, std::uint64_t, Bytes, OID, Null, Missing>;
+  using Payload = std::variant<std::int64_t, std::uint64_t, ByteString, Arcs, Null, Missing>;
 
   template <typename T>
-  explicit SNMPValue(T value) : payload_(std::move(value)) {}
+  explicit BasicSNMPValue(T value) : payload_(std::move(value)) {}
 
   Payload payload_;
 };
+
+using SNMPValue = BasicSNMPValue<Bytes, OID>;
+using SNMPValueView = BasicSNMPValue<ByteView, OIDView>;
 
 struct SNMPVarBind {
   OID oid;
   SNMPValue value;
 
   bool operator==(const SNMPVarBind&) const = default;
+};
+
+// A binding whose OID and value point into the storage they were decoded from.
+struct SNMPVarBindView {
+  OIDView oid;
+  SNMPValueView value;
 };
 
 }  // namespace pulsewell

@@ -11,20 +11,6 @@
 
 namespace pulsewell {
 
-// The stored settings keys; every key the program reads or writes.
-namespace SettingsKey {
-inline constexpr const char* routerHost = "routerHost";
-inline constexpr const char* routerPort = "routerPort";
-inline constexpr const char* routerInterface = "routerInterface";
-inline constexpr const char* routerSwapDirections = "routerSwapDirections";
-inline constexpr const char* routerLineSpeed = "routerLineSpeed";
-inline constexpr const char* routerLineSpeedUp = "routerLineSpeedUp";
-inline constexpr const char* speedInBits = "speedInBits";
-inline constexpr const char* menuBarGraph = "menuBarGraph";
-// "automatic", "label", "wide" or "square": the form of the panel entry.
-inline constexpr const char* panelEntry = "panelEntry";
-}  // namespace SettingsKey
-
 // A stored value keeps its type: text, whole number, boolean, or fraction.
 using DefaultsValue = std::variant<std::string, std::int64_t, bool, double>;
 

@@ -1,9 +1,8 @@
 #include "traffic/router_traffic_config.h"
 
-#include <cstdint>
 #include <utility>
 
-#include "traffic/text_whitespace.h"
+#include "traffic/settings_table.h"
 
 namespace pulsewell {
 
@@ -16,27 +15,17 @@ std::optional<RouterTrafficConfig> RouterTrafficConfig::fromDefaults(
 
 std::variant<RouterTrafficConfig, RouterConfigProblem> RouterTrafficConfig::check(
     const DefaultsStore& defaults, const std::optional<std::string>& community) {
-  constexpr std::int64_t defaultPort = 161;
-  constexpr std::int64_t highestPort = 65535;
-
-  std::string host = defaults.string(SettingsKey::routerHost).value_or("");
-  // Anything but a whole number (text, a fraction, a boolean) counts as absent.
-  const auto stored = defaults.object(SettingsKey::routerPort);
-  const std::int64_t port = stored ? wholeNumber(*stored).value_or(defaultPort) : defaultPort;
-  const std::string secret = community.value_or("");
-  std::string interface = defaults.string(SettingsKey::routerInterface).value_or("");
-  const bool swapDirections = defaults.boolean(SettingsKey::routerSwapDirections);
-
-  host = TextWhitespace::trimmed(host);
-  if (host.empty()) return RouterConfigProblem::noHost;
-  if (TextWhitespace::containsWhitespace(host)) return RouterConfigProblem::hostHasWhitespace;
-  // The community is a password: blanks are part of it.
-  if (secret.empty()) return RouterConfigProblem::noCommunity;
-  if (port < 0 || port > highestPort) return RouterConfigProblem::portOutOfRange;
-  if (port == 0) return RouterConfigProblem::portOutOfRange;
-
-  return RouterTrafficConfig{std::move(host), static_cast<std::uint16_t>(port), secret,
-                             std::move(interface), swapDirections};
+  // A port stored as anything but a whole number (text, a fraction, a boolean) counts as
+  // absent.
+  auto checked =
+      checkConnection(settingText(defaults, Setting::routerHost),
+                      settingNumber(defaults, Setting::routerPort), community.value_or(""));
+  auto* connection = std::get_if<RouterConnection>(&checked);
+  if (!connection) return std::get<RouterConfigProblem>(checked);
+  return RouterTrafficConfig{std::move(connection->host), connection->port,
+                             std::move(connection->community),
+                             settingText(defaults, Setting::routerInterface),
+                             settingFlag(defaults, Setting::routerSwapDirections)};
 }
 
 }  // namespace pulsewell

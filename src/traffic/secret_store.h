@@ -3,11 +3,9 @@
 #include <optional>
 #include <string>
 
-namespace pulsewell {
+#include "traffic/file_problem.h"
 
-// The application identifier: keyring schema, autostart and desktop file name, and the
-// prefix of worker-thread names.
-inline constexpr const char* applicationIdentifier = "org.pulsewell.Pulsewell";
+namespace pulsewell {
 
 // Where the community (a password in SNMP v2c) is kept.
 class SecretStore {
@@ -18,6 +16,9 @@ class SecretStore {
   // An empty value deletes the item (success also when there was none); otherwise
   // updates or adds it. False on any failure.
   virtual bool write(const std::string& value, const std::string& service) = 0;
+  // Why the last write that returned false failed, when a file was at fault; none when the
+  // store cannot tell (a keyring that said no).
+  virtual std::optional<FileProblem> writeProblem() const { return std::nullopt; }
 };
 
 }  // namespace pulsewell

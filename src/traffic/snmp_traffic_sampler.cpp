@@ -7,42 +7,28 @@
 #include <set>
 #include <utility>
 
+#include "snmp/if_mib.h"
 #include "snmp/snmp_error.h"
 #include "traffic/utf8.h"
 
 namespace pulsewell {
 namespace {
 
-// IF-MIB columns; the interface's index is appended as the last arc.
-OID ifName() {
-  return {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 1};
-}
-OID ifHCInOctets() {
-  return {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6};
-}
-OID ifHCOutOctets() {
-  return {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 10};
-}
-OID ifOperStatus() {
-  return {1, 3, 6, 1, 2, 1, 2, 2, 1, 8};
-}
-
 // A gap longer than this (a missed poll, a suspend) gives no rate instead of an average.
 constexpr double longestRateGap = 10.0;
-
-OID column(OID oid, std::uint32_t index) {
-  oid.push_back(index);
-  return oid;
-}
+// 10 Tbit/s in bytes per second. Faster than any interface: a counter that jumps this far
+// was set to garbage, and is taken like a reset rather than as traffic.
+constexpr double fastestRate = 1.25e12;
 
 std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
   constexpr auto highest = std::numeric_limits<std::uint64_t>::max();
   return a > highest - b ? highest : a + b;
 }
 
-bool isIntegerOne(const SNMPValue& value) {
+template <typename Value>
+bool isOperStatusUp(const Value& value) {
   const auto* integer = value.asInteger();
-  return integer != nullptr && *integer == 1;
+  return integer != nullptr && *integer == IfMib::operStatusUp;
 }
 
 }  // namespace
@@ -67,41 +53,43 @@ SNMPTrafficSampler::SNMPTrafficSampler(SNMPClient client, std::string interface,
                                        bool swapDirections, SecondsClock clock)
     : client_(std::move(client)),
       interface_(std::move(interface)),
+      interfaceCodePoints_(decodeUTF8(interface_)),
       swapDirections_(swapDirections),
       clock_(clock ? std::move(clock) : SecondsClock(bootTimeSeconds)) {}
 
-bool SNMPTrafficSampler::isOurs(const SNMPValue& value) const {
-  const Bytes* bytes = value.asBytes();
+template <typename Value>
+bool SNMPTrafficSampler::isOurs(const Value& value) const {
+  const auto* bytes = value.asBytes();
   // Code point by code point: no case folding, no trimming, no normalisation.
-  return bytes != nullptr && decodeUTF8(*bytes) == decodeUTF8(interface_);
+  return bytes != nullptr && decodesTo(*bytes, interfaceCodePoints_);
 }
 
 std::uint32_t SNMPTrafficSampler::resolve() {
-  const auto rows = client_.walk(ifName(), SNMPClient::walkLimit);
+  const auto rows = client_.walk(IfMib::ifName(), SNMPClient::walkLimit);
   const auto match = std::find_if(rows.begin(), rows.end(),
                                   [this](const SNMPVarBind& row) { return isOurs(row.value); });
   if (match == rows.end() || match->oid.empty()) throw SNMPTrafficError::interfaceNotFound();
   return match->oid.back();
 }
 
-std::optional<std::vector<SNMPValue>> SNMPTrafficSampler::read(std::uint32_t index) {
-  const std::vector<OID> oids{column(ifName(), index), column(ifHCInOctets(), index),
-                              column(ifHCOutOctets(), index), column(ifOperStatus(), index)};
-  const auto bindings = client_.get(oids);
-  if (bindings.size() != oids.size()) throw SNMPError::malformed();
-  std::vector<SNMPValue> values;
-  values.reserve(bindings.size());
-  for (std::size_t i = 0; i < oids.size(); ++i) {
-    if (bindings[i].oid != oids[i]) throw SNMPError::malformed();
-    values.push_back(bindings[i].value);
+std::optional<std::span<const SNMPVarBindView>> SNMPTrafficSampler::read(std::uint32_t index) {
+  if (counterRead_.empty() || counterRead_.front().back() != index) {
+    counterRead_ = {IfMib::instance(IfMib::ifName(), index),
+                    IfMib::instance(IfMib::ifHCInOctets(), index),
+                    IfMib::instance(IfMib::ifHCOutOctets(), index),
+                    IfMib::instance(IfMib::ifOperStatus(), index)};
+  }
+  const auto bindings = client_.request(SNMPCodec::Request::get, counterRead_, buffers_);
+  if (!std::ranges::equal(bindings, counterRead_, std::ranges::equal, &SNMPVarBindView::oid)) {
+    throw SNMPError::malformed();
   }
   // The row no longer belongs to the interface: renumbered, or gone.
-  if (!isOurs(values.front())) return std::nullopt;
-  return values;
+  if (!isOurs(bindings.front().value)) return std::nullopt;
+  return bindings;
 }
 
 SNMPTrafficReading SNMPTrafficSampler::sample() {
-  std::optional<std::vector<SNMPValue>> values;
+  std::optional<std::span<const SNMPVarBindView>> values;
   if (index_) values = read(*index_);
   if (!values) {
     previous_.reset();
@@ -111,11 +99,11 @@ SNMPTrafficReading SNMPTrafficSampler::sample() {
   }
   const double now = clock_();
 
-  const std::uint64_t* received = (*values)[1].asUnsigned();
+  const std::uint64_t* received = (*values)[1].value.asUnsigned();
   if (received == nullptr) throw SNMPTrafficError::noCounters();
-  const std::uint64_t* sent = (*values)[2].asUnsigned();
+  const std::uint64_t* sent = (*values)[2].value.asUnsigned();
   if (sent == nullptr) throw SNMPTrafficError::noCounters();
-  const bool isUp = isIntegerOne((*values)[3]);
+  const bool isUp = isOperStatusUp((*values)[3].value);
 
   SNMPTrafficReading reading;
   // Counters going down mean a restart or a wrap: no rate for this one sample.
@@ -126,10 +114,14 @@ SNMPTrafficReading SNMPTrafficSampler::sample() {
     const std::uint64_t outDelta = *sent - previous_->sent;
     const std::uint64_t downDelta = swapDirections_ ? outDelta : inDelta;
     const std::uint64_t upDelta = swapDirections_ ? inDelta : outDelta;
-    totalDown_ = saturatingAdd(totalDown_, downDelta);
-    totalUp_ = saturatingAdd(totalUp_, upDelta);
-    reading.downBytesPerSec = static_cast<double>(downDelta) / dt;
-    reading.upBytesPerSec = static_cast<double>(upDelta) / dt;
+    const double downRate = static_cast<double>(downDelta) / dt;
+    const double upRate = static_cast<double>(upDelta) / dt;
+    if (downRate <= fastestRate && upRate <= fastestRate) {
+      totalDown_ = saturatingAdd(totalDown_, downDelta);
+      totalUp_ = saturatingAdd(totalUp_, upDelta);
+      reading.downBytesPerSec = downRate;
+      reading.upBytesPerSec = upRate;
+    }
   }
   previous_ = Counters{*received, *sent, now};
 
@@ -140,12 +132,15 @@ SNMPTrafficReading SNMPTrafficSampler::sample() {
 }
 
 std::vector<SNMPInterface> SNMPTrafficSampler::interfaces(const SNMPClient& client) {
-  const auto names = client.walk(ifName(), SNMPClient::walkLimit);
-  const auto statuses = client.walk(ifOperStatus(), SNMPClient::walkLimit);
+  // Both columns in one walk: half the round trips of walking one after the other.
+  const auto columns =
+      client.walkColumns({IfMib::ifName(), IfMib::ifOperStatus()}, SNMPClient::walkLimit);
+  const auto& names = columns[0];
+  const auto& statuses = columns[1];
 
   std::set<std::uint32_t> upIndexes;
   for (const auto& row : statuses) {
-    if (!row.oid.empty() && isIntegerOne(row.value)) upIndexes.insert(row.oid.back());
+    if (!row.oid.empty() && isOperStatusUp(row.value)) upIndexes.insert(row.oid.back());
   }
   std::vector<SNMPInterface> result;
   for (const auto& row : names) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -53,17 +54,26 @@ class SNMPTrafficSampler {
   };
 
   std::uint32_t resolve();
-  std::optional<std::vector<SNMPValue>> read(std::uint32_t index);
-  bool isOurs(const SNMPValue& value) const;
+  // The four bindings of row `index`, decoded into buffers_ and valid until their next use;
+  // none when the row no longer belongs to the interface.
+  std::optional<std::span<const SNMPVarBindView>> read(std::uint32_t index);
+  template <typename Value>
+  bool isOurs(const Value& value) const;
 
   SNMPClient client_;
   std::string interface_;
+  // The name as code points, decoded once for the comparison on every read.
+  std::u32string interfaceCodePoints_;
   bool swapDirections_;
   SecondsClock clock_;
   std::optional<std::uint32_t> index_;
   std::optional<Counters> previous_;
   std::uint64_t totalDown_ = 0;
   std::uint64_t totalUp_ = 0;
+  // The counter read of the current index, built when the index changes, and the buffers
+  // every read reuses: a steady sample allocates nothing.
+  std::vector<OID> counterRead_;
+  SNMPRequestBuffers buffers_;
 };
 
 }  // namespace pulsewell

@@ -1,7 +1,5 @@
 #include "traffic/snmp_traffic_service.h"
 
-#include <pthread.h>
-
 #include <condition_variable>
 #include <mutex>
 #include <stop_token>
@@ -11,25 +9,12 @@
 #include <utility>
 #include <variant>
 
-#include "traffic/secret_store.h"
+#include "traffic/thread_name.h"
 
 namespace pulsewell {
 namespace {
 
 using SampleResult = std::variant<SNMPTrafficReading, std::exception_ptr>;
-
-// Linux keeps 15 characters of a thread name. Leading reverse-DNS labels go first, so
-// "org.pulsewell.Pulsewell.poll" becomes "Pulsewell.poll".
-std::string shortThreadName(std::string name) {
-  constexpr std::size_t limit = 15;
-  while (name.size() > limit) {
-    const auto dot = name.find('.');
-    if (dot == std::string::npos || dot + 1 >= name.size()) break;
-    name.erase(0, dot + 1);
-  }
-  if (name.size() > limit) name.resize(limit);
-  return name;
-}
 
 // The worker pauses here after handing its result to the main thread, and goes on only
 // once the main thread has dealt with it, so that a busy main thread never piles up
@@ -216,9 +201,10 @@ struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
 
   // The worker thread's whole life.
   static void poll(const std::stop_token& stop, PollingTask task) {
-    const std::string name = shortThreadName(std::string(applicationIdentifier) + ".poll");
-    pthread_setname_np(pthread_self(), name.c_str());
+    nameThisThread("poll");
 
+    // A stopped task ends at its next request, not at the end of a long walk.
+    task.client.stop = stop;
     SNMPTrafficSampler sampler(std::move(task.client), task.interface, task.swapDirections,
                                task.clock);
     while (!stop.stop_requested()) {

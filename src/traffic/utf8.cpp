@@ -106,6 +106,17 @@ std::u32string decodeUTF8(ByteView bytes) {
   return decodeUTF8(asText(bytes));
 }
 
+bool decodesTo(ByteView bytes, std::u32string_view codePoints) {
+  const std::string_view text = asText(bytes);
+  std::size_t matched = 0;
+  for (std::size_t offset = 0; offset < text.size(); ++matched) {
+    const UTF8Step step = decodeUTF8Step(text, offset);
+    if (matched == codePoints.size() || codePoints[matched] != step.codePoint) return false;
+    offset += step.length;
+  }
+  return matched == codePoints.size();
+}
+
 bool isValidUTF8(std::string_view text) {
   for (std::size_t offset = 0; offset < text.size();) {
     const UTF8Step step = decodeUTF8Step(text, offset);

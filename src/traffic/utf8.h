@@ -26,6 +26,8 @@ UTF8Step decodeUTF8Step(std::string_view text, std::size_t offset);
 // The code points of `text`, each ill-formed sequence replaced by U+FFFD.
 std::u32string decodeUTF8(std::string_view text);
 std::u32string decodeUTF8(ByteView bytes);
+// Whether `bytes` decode as above to exactly `codePoints`, without building the decoded text.
+bool decodesTo(ByteView bytes, std::u32string_view codePoints);
 
 // True when `text` is well-formed UTF-8 throughout.
 bool isValidUTF8(std::string_view text);

@@ -16,15 +16,20 @@
 #include <system_error>
 #include <vector>
 
-#include "agent/if_mib.h"
 #include "agent/simulator_agent.h"
-#include "app/login_item.h"
+#include "platform/file_secret_store.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_error.h"
+#include "tests/platform/platform_test_support.h"
 #include "tests/support/quoted_text.h"
 #include "tests/support/test_main_queue.h"
+#include "traffic/application_identifier.h"
+#include "traffic/login_item.h"
 #include "traffic/memory_defaults_store.h"
+#include "traffic/port_text.h"
 #include "traffic/router_traffic_config.h"
 #include "traffic/secret_store.h"
+#include "traffic/settings_table.h"
 #include "traffic/snmp_traffic_service.h"
 
 namespace pulsewell {
@@ -88,7 +93,7 @@ class SettingsModelTest : public ::testing::Test {
  protected:
   std::unique_ptr<SettingsModel> makeModel(bool german = false) {
     auto model = std::make_unique<SettingsModel>(
-        service, [this] { ++applyCount; }, defaults, secrets, loginItem, queue,
+        service, [this] { ++applyCount; }, defaults, *secretStore, loginItem, queue,
         [this](const RouterTrafficConfig& draft, SettingsModel::FetchDone done) {
           fetches.push_back({draft, std::move(done)});
         },
@@ -117,6 +122,8 @@ class SettingsModelTest : public ::testing::Test {
   SNMPTrafficService service{queue};
   MemoryDefaultsStore defaults;
   FakeSecretStore secrets;
+  // Where the model keeps the community: the fake unless a test says otherwise.
+  SecretStore* secretStore = &secrets;
   FakeLoginItem loginItem;
   int applyCount = 0;
   std::vector<PendingFetch> fetches;
@@ -169,14 +176,12 @@ INSTANTIATE_TEST_SUITE_P(
                       PortCase{"0161", 161}, PortCase{"161", 161}, PortCase{"65535", 65535},
                       PortCase{"1", 1}, PortCase{"+0000008161", 8161}));
 
-TEST(SettingsModelPortNumber, CoversTheSignedRangeAndNothingBeyond) {
-  EXPECT_EQ(SettingsModel::portNumber("9223372036854775807"),
-            std::numeric_limits<std::int64_t>::max());
-  EXPECT_EQ(SettingsModel::portNumber("-9223372036854775808"),
-            std::numeric_limits<std::int64_t>::min());
-  EXPECT_EQ(SettingsModel::portNumber("9223372036854775808"), 0);
-  EXPECT_EQ(SettingsModel::portNumber("-9223372036854775809"), 0);
-  EXPECT_EQ(SettingsModel::portNumber("-42"), -42);
+TEST(PortNumber, CoversTheSignedRangeAndNothingBeyond) {
+  EXPECT_EQ(portNumber("9223372036854775807"), std::numeric_limits<std::int64_t>::max());
+  EXPECT_EQ(portNumber("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
+  EXPECT_EQ(portNumber("9223372036854775808"), 0);
+  EXPECT_EQ(portNumber("-9223372036854775809"), 0);
+  EXPECT_EQ(portNumber("-42"), -42);
 }
 
 struct HostCase {
@@ -343,6 +348,31 @@ TEST_F(SettingsModelTest, KeychainRefusalInGerman) {
   auto model = makeReadyModel(true);
   model->load();
   EXPECT_EQ(model->message(), "Der Schlüsselbund hat das Speichern abgelehnt.");
+}
+
+TEST_F(SettingsModelTest, ACommunityFileThatCannotBeWrittenSaysWhatIsInTheWay) {
+  // No keyring: the community goes to a file beside the settings, whose folder is a file.
+  const test::TemporaryFolder temporary;
+  const auto folder = temporary.path() / "pulsewell";
+  test::writeText(folder, "a file where the settings folder belongs");
+  FileSecretStore file(folder / "community");
+  secretStore = &file;
+  struct Case {
+    bool german;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {false, "The community could not be saved: " + folder.string() + " is not a folder."},
+      {true,
+       "Die Community konnte nicht gespeichert werden: " + folder.string() + " ist kein Ordner."},
+  };
+  for (const auto& c : cases) {
+    auto model = makeReadyModel(c.german);
+    model->load();
+    EXPECT_EQ(model->message(), c.message);
+    EXPECT_EQ(applyCount, 0);
+    EXPECT_TRUE(fetches.empty());
+  }
 }
 
 TEST_F(SettingsModelTest, AcceptedLoadClearsTheLastFeedback) {
@@ -709,7 +739,7 @@ class SettingsModelAgentTest : public SettingsModelTest {
  protected:
   std::unique_ptr<SettingsModel> makeFetchingModel() {
     auto model = std::make_unique<SettingsModel>(
-        service, [this] { ++applyCount; }, defaults, secrets, loginItem, queue,
+        service, [this] { ++applyCount; }, defaults, *secretStore, loginItem, queue,
         SettingsModel::fetchOnWorker, false);
     model->setHost(agent.address());
     model->setPort(std::to_string(agent.port()));

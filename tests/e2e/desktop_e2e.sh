@@ -14,14 +14,8 @@ pulsewell=$1
 agent=$2
 artifacts=$3
 
-skip() {
-  if [ "${CI:-}" = "true" ]; then
-    echo "FAIL: $*" >&2
-    exit 1
-  fi
-  echo "SKIP: $*" >&2
-  exit 77
-}
+# shellcheck source=tests/support/skip.sh
+source "$(dirname "$0")/../support/skip.sh"
 fail() {
   echo "FAIL: $*" >&2
   exit 1

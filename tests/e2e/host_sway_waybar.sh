@@ -41,7 +41,7 @@ if [ "$(id -u)" -eq 0 ]; then
   trap 'exit 143' INT TERM
   # Xwayland's socket folder, as the X server packages make it; a user could not own it.
   [ -d /tmp/.X11-unix ] || install -d -m 1777 /tmp/.X11-unix
-  mkdir -p "$staged/e2e" "$staged/artifacts"
+  mkdir -p "$staged/e2e" "$staged/support" "$staged/artifacts"
   # The command with its private folder (the desktop program) where the command finds it.
   mkdir -p "$staged/bin"
   cp "$1" "$staged/bin/pulsewell"
@@ -51,6 +51,7 @@ if [ "$(id -u)" -eq 0 ]; then
   cp -r "$private_folder"/. "$staged/bin/$private/"
   cp "$2" "$staged/pulsewell-agent"
   cp -r "$here/host_sway_waybar.sh" "$here/lib" "$staged/e2e/"
+  cp "$here/../support/skip.sh" "$staged/support/"
   chown -R "$e2e_user:" "$staged"
   chmod 755 "$staged"
   # A login-like, clean environment: only what the run needs crosses over.

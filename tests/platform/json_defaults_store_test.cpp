@@ -4,9 +4,11 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -15,7 +17,9 @@
 
 #include "platform/file_secret_store.h"
 #include "platform_test_support.h"
+#include "traffic/application_identifier.h"
 #include "traffic/router_traffic_config.h"
+#include "traffic/settings_table.h"
 
 namespace pulsewell {
 namespace {
@@ -246,6 +250,181 @@ TEST_F(JsonDefaultsStoreTest, ASecondCorruptFileDoesNotReplaceTheFirst) {
     kept.push_back(readText(folder() / name));
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(kept, (std::vector<std::string>{"first {", "second {"}));
+}
+
+TEST_F(JsonDefaultsStoreTest, AFileNestedDeeperThanAnySettingsFileIsMovedAside) {
+  // Valid JSON of 40 KB: 20,000 arrays nested under a key the program does not know.
+  const std::string text = R"({"routerHost": "deep.example", "x": )" + std::string(20000, '[') +
+                           std::string(20000, ']') + "}";
+  writeText(file(), text);
+  // In a child, so that a stack overflow ends the child and not the test.
+  const auto end = test::runInChild([this] {
+    JsonDefaultsStore store(file());
+    store.set(SettingsKey::routerPort, std::int64_t{1161});
+    return store.object(SettingsKey::routerHost) ? 1 : 0;
+  });
+  ASSERT_EQ(end.exitStatus, std::optional<int>(0)) << "signal " << end.signal.value_or(0);
+  const auto aside = asideFiles();
+  ASSERT_EQ(aside.size(), 1U);
+  EXPECT_EQ(readText(folder() / aside.front()), text);
+  EXPECT_EQ(JsonDefaultsStore(file()).object(SettingsKey::routerPort),
+            std::optional<DefaultsValue>(std::int64_t{1161}));
+}
+
+TEST_F(JsonDefaultsStoreTest, NestingASettingsFileCouldHaveIsKept) {
+  const std::string nested = std::string(32, '[') + "1" + std::string(32, ']');
+  writeText(file(), R"({"routerHost": "kept.example", "future": )" + nested + "}");
+  JsonDefaultsStore store(file());
+  store.set(SettingsKey::routerPort, std::int64_t{1161});
+  EXPECT_TRUE(asideFiles().empty());
+  EXPECT_EQ(JsonDefaultsStore(file()).object(SettingsKey::routerHost),
+            std::optional<DefaultsValue>(std::string("kept.example")));
+  EXPECT_EQ(nlohmann::json::parse(readText(file())).at("future").dump(), nested);
+}
+
+TEST_F(JsonDefaultsStoreTest, TemporaryFilesOfWritersThatDiedGoWithTheNextWrite) {
+  // The settings and the community file beside them are written the same way.
+  struct Writer {
+    const char* name;
+    std::function<bool(const std::string& value)> write;
+  };
+  const std::vector<Writer> writers = {
+      {"settings.json",
+       [this](const std::string& value) {
+         JsonDefaultsStore store(file());
+         store.set(SettingsKey::routerHost, value);
+         return store.object(SettingsKey::routerHost) == std::optional<DefaultsValue>(value);
+       }},
+      {"community",
+       [this](const std::string& value) {
+         return FileSecretStore(folder() / "community").write(value, applicationIdentifier);
+       }},
+  };
+  for (const auto& writer : writers) {
+    SCOPED_TRACE(writer.name);
+    fs::remove_all(folder());
+    ASSERT_TRUE(writer.write("old"));
+    const std::string prefix = std::string(".") + writer.name + ".tmp-";
+    const auto leftovers = [&] {
+      std::vector<std::string> found;
+      for (const auto& name : namesIn(folder())) {
+        if (name.starts_with(prefix)) found.push_back(name);
+      }
+      return found;
+    };
+    // Writers killed (SIGXFSZ) in the middle of writing, as kill -9 leaves them.
+    for (int crash = 0; crash < 3; ++crash) {
+      const auto end = test::runInChild([&] {
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        const rlimit small{64, 64};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        writer.write(std::string(4096, 'n'));
+        return 0;
+      });
+      ASSERT_EQ(end.signal, std::optional<int>(SIGXFSZ));
+    }
+    ASSERT_FALSE(leftovers().empty());
+    // Names of that kind that no writer of ours makes are left alone.
+    writeText(folder() / (prefix + "mine"), "mine");
+    writeText(folder() / ".other.json.tmp-abcdef", "other");
+
+    ASSERT_TRUE(writer.write("new"));
+    EXPECT_EQ(leftovers(), std::vector<std::string>{prefix + "mine"});
+    EXPECT_TRUE(fs::exists(folder() / ".other.json.tmp-abcdef"));
+  }
+}
+
+TEST_F(JsonDefaultsStoreTest, OnlyTheNewestCopiesOfBrokenFilesAreKept) {
+  // Copies from earlier starts, oldest first; copies of one second count up from 1.
+  const std::vector<std::string> earlier = {
+      "settings.json.corrupt-20200101T000000Z",    "settings.json.corrupt-20200101T000000Z-2",
+      "settings.json.corrupt-20200101T000000Z-10", "settings.json.corrupt-20210301T120000Z",
+      "settings.json.corrupt-20210301T120000Z-1",  "settings.json.corrupt-20220101T000000Z",
+  };
+  for (const auto& name : earlier)
+    writeText(folder() / name, name);
+  // A copy the user renamed is not ours to remove.
+  writeText(folder() / "settings.json.corrupt-keep", "mine");
+
+  writeText(file(), "{ broken");
+  { const JsonDefaultsStore store(file()); }
+
+  std::vector<std::string> expected = {earlier[2], earlier[3], earlier[4], earlier[5],
+                                       "settings.json.corrupt-keep"};
+  std::vector<std::string> kept;
+  for (const auto& name : asideFiles()) {
+    if (readText(folder() / name) == "{ broken") {
+      kept.emplace_back("the new copy");
+    } else {
+      kept.push_back(name);
+    }
+  }
+  expected.emplace_back("the new copy");
+  std::sort(kept.begin(), kept.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(kept, expected);
+}
+
+TEST_F(JsonDefaultsStoreTest, ALinkedSettingsFileStaysALinkAndItsTargetIsReplaced) {
+  const auto dotfiles = folder().parent_path() / "dotfiles";
+  struct Case {
+    const char* name;
+    fs::path link;    // what settings.json points to
+    fs::path target;  // the file that holds the settings in the end
+  };
+  const std::vector<Case> cases = {
+      {"relative link", fs::path("..") / "dotfiles" / "settings.json", dotfiles / "settings.json"},
+      {"link to a link", dotfiles / "link.json", dotfiles / "settings.json"},
+      {"link to a file not written yet", dotfiles / "new" / "settings.json",
+       dotfiles / "new" / "settings.json"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folder());
+    fs::remove_all(dotfiles);
+    fs::create_directories(folder());
+    writeText(dotfiles / "settings.json", R"({"routerInterface": "eth0"})");
+    fs::create_symlink("settings.json", dotfiles / "link.json");
+    fs::create_symlink(c.link, file());
+
+    JsonDefaultsStore store(file());
+    store.set(SettingsKey::routerHost, std::string("linked.example"));
+
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(fs::read_symlink(file()), c.link);
+    const auto written = nlohmann::json::parse(readText(c.target));
+    EXPECT_EQ(written.at("routerHost"), "linked.example");
+    EXPECT_EQ(test::permissionsOf(c.target), fs::perms::owner_read | fs::perms::owner_write);
+    for (const auto& name : namesIn(c.target.parent_path())) {
+      EXPECT_FALSE(name.starts_with(".settings.json.tmp-")) << name;
+    }
+    EXPECT_EQ(JsonDefaultsStore(file()).object(SettingsKey::routerHost),
+              std::optional<DefaultsValue>(std::string("linked.example")));
+  }
+  // The settings the link's target held before are kept.
+  EXPECT_EQ(nlohmann::json::parse(readText(dotfiles / "settings.json")).at("routerInterface"),
+            "eth0");
+}
+
+TEST_F(JsonDefaultsStoreTest, ABrokenLinkedFileIsMovedAsideBesideItsTargetAndTheLinkStays) {
+  const auto dotfiles = folder().parent_path() / "dotfiles";
+  writeText(dotfiles / "settings.json", "{ broken");
+  fs::create_directories(folder());
+  fs::create_symlink(dotfiles / "settings.json", file());
+
+  JsonDefaultsStore store(file());
+  store.set(SettingsKey::routerHost, std::string("fresh.example"));
+
+  EXPECT_TRUE(fs::is_symlink(file()));
+  std::vector<std::string> aside;
+  for (const auto& name : namesIn(dotfiles)) {
+    if (name.starts_with("settings.json.corrupt-")) aside.push_back(name);
+  }
+  ASSERT_EQ(aside.size(), 1U);
+  EXPECT_EQ(readText(dotfiles / aside.front()), "{ broken");
+  EXPECT_EQ(nlohmann::json::parse(readText(dotfiles / "settings.json")).at("routerHost"),
+            "fresh.example");
 }
 
 TEST_F(JsonDefaultsStoreTest, FileAndMissingFoldersArePrivate) {

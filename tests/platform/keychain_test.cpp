@@ -17,11 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/keyring_test_support.h"
 #include "platform/file_secret_store.h"
 #include "platform/secret_store_choice.h"
 #include "platform/system_secret_store.h"
-#include "platform_test_support.h"
-#include "tests/support/keyring_required.h"
+#include "tests/platform/platform_test_support.h"
+#include "traffic/application_identifier.h"
 
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer)
@@ -246,6 +247,19 @@ TEST_F(FileSecretStoreTest, AFolderThatCannotBeWrittenFailsTheWrite) {
   EXPECT_EQ(end.exitStatus, std::optional<int>(0));
 }
 
+TEST_F(FileSecretStoreTest, AWriteThatFailsNamesWhatIsInTheWay) {
+  // The settings folder is a file; then the community's own path is a folder.
+  writeText(file().parent_path(), "not a folder");
+  EXPECT_FALSE(store.write("public", applicationIdentifier));
+  EXPECT_EQ(store.writeProblem(), (FileProblem{ENOTDIR, file().parent_path().string()}));
+  EXPECT_TRUE(store.write("", applicationIdentifier)) << "no file is there to delete";
+
+  fs::remove(file().parent_path());
+  fs::create_directories(file());
+  EXPECT_FALSE(store.write("public", applicationIdentifier));
+  EXPECT_EQ(store.writeProblem(), (FileProblem{EISDIR, file().string()}));
+}
+
 // A bus daemon of our own with no services to activate.
 class PrivateBus {
  public:
@@ -294,6 +308,15 @@ class PrivateBus {
   std::string address_;
 };
 
+// Writes a community and finds it in the file beside the settings in `config`.
+void expectTheCommunityInTheFile(SecretStore& store, const fs::path& config) {
+  const auto file = config / "pulsewell" / "community";
+  fs::remove(file);
+  EXPECT_TRUE(store.write("public", applicationIdentifier));
+  EXPECT_EQ(readText(file), "public");
+  EXPECT_EQ(store.read(applicationIdentifier), "public");
+}
+
 TEST(SystemSecretStoreTest, WithoutABusTheFileIsChosen) {
   const test::TemporaryFolder folder;
   struct Case {
@@ -308,12 +331,12 @@ TEST(SystemSecretStoreTest, WithoutABusTheFileIsChosen) {
   // Without an address GLib looks in the runtime folder and, with a display, autolaunches.
   const test::ScopedEnvironment runtime("XDG_RUNTIME_DIR", folder.path().string());
   const test::ScopedEnvironment display("DISPLAY", std::nullopt);
+  const test::ScopedEnvironment config("XDG_CONFIG_HOME", folder.path().string());
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const test::ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS", c.address);
     EXPECT_FALSE(secretServiceReachable());
-    const auto store = chooseSecretStore(openKeyring);
-    EXPECT_NE(dynamic_cast<FileSecretStore*>(store.get()), nullptr);
+    expectTheCommunityInTheFile(*chooseSecretStore(openKeyring), folder.path());
   }
 }
 
@@ -339,20 +362,76 @@ TEST(SystemSecretStoreTest, ABusWithoutASecretServiceChoosesTheFile) {
   const test::TemporaryFolder folder;
   const PrivateBus privateBus(folder.path());
   if (privateBus.address().empty()) {
-    if (test::ci()) FAIL() << "dbus-daemon could not be started";
+    if (test::runningInCI()) FAIL() << "dbus-daemon could not be started";
     GTEST_SKIP() << "dbus-daemon could not be started";
   }
   const test::ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS", privateBus.address());
+  const test::ScopedEnvironment config("XDG_CONFIG_HOME", folder.path().string());
   EXPECT_FALSE(secretServiceReachable());
-  const auto store = chooseSecretStore(openKeyring);
-  EXPECT_NE(dynamic_cast<FileSecretStore*>(store.get()), nullptr);
+  expectTheCommunityInTheFile(*chooseSecretStore(openKeyring), folder.path());
 }
 
-TEST(SystemSecretStoreTest, WithTheKeyringRunningTheKeyringIsChosen) {
-  REQUIRE_KEYRING();
+// The keyring of the private bus, and a settings folder of the test's own.
+class SessionSecretStoreTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_KEYRING();
+    ASSERT_TRUE(keychain.write("", applicationIdentifier));
+  }
+  void TearDown() override { keychain.write("", applicationIdentifier); }
+
+  fs::path file() const { return config_.path() / "pulsewell" / "community"; }
+
+  Keychain keychain;
+
+ private:
+  test::TemporaryFolder config_;
+  test::ScopedEnvironment configVariable_{"XDG_CONFIG_HOME", config_.path().string()};
+};
+
+TEST_F(SessionSecretStoreTest, WithTheKeyringAnsweringTheCommunityLivesThereAndNowhereElse) {
   EXPECT_TRUE(secretServiceReachable());
   const auto store = chooseSecretStore(openKeyring);
-  EXPECT_NE(dynamic_cast<Keychain*>(store.get()), nullptr);
+  ASSERT_TRUE(store->write("public", applicationIdentifier));
+  EXPECT_EQ(keychain.read(applicationIdentifier), "public");
+  EXPECT_FALSE(fs::exists(file()));
+  EXPECT_EQ(store->read(applicationIdentifier), "public");
+}
+
+TEST_F(SessionSecretStoreTest, ACommunitySavedWhileNoKeyringAnsweredMovesIntoItOnceOneAnswers) {
+  ASSERT_TRUE(keychain.write("from an earlier session", applicationIdentifier));
+  std::unique_ptr<SecretStore> store;
+  {
+    // The keyring misses the look at start, as at a login where it starts late.
+    const test::ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS",
+                                      "unix:path=" + (file().parent_path() / "no-bus").string());
+    store = chooseSecretStore(openKeyring);
+    ASSERT_TRUE(store->write("saved meanwhile", applicationIdentifier));
+    EXPECT_EQ(readText(file()), "saved meanwhile");
+  }
+
+  // The same store finds the keyring now; the community saved last is kept wherever it is
+  // read from, and the plaintext copy goes.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (fs::exists(file()) && std::chrono::steady_clock::now() < deadline) {
+    ASSERT_EQ(store->read(applicationIdentifier), "saved meanwhile");
+  }
+  EXPECT_FALSE(fs::exists(file())) << "the community stayed in the file";
+  EXPECT_EQ(keychain.read(applicationIdentifier), "saved meanwhile");
+  EXPECT_EQ(store->read(applicationIdentifier), "saved meanwhile");
+}
+
+TEST_F(SessionSecretStoreTest, WritingWhileTheKeyringAnswersRemovesACopyLeftInTheFile) {
+  writeText(file(), "stale");
+  const auto store = chooseSecretStore(openKeyring);
+  for (const std::string community : {"fresh", ""}) {
+    SCOPED_TRACE(community);
+    writeText(file(), "stale");
+    ASSERT_TRUE(store->write(community, applicationIdentifier));
+    EXPECT_FALSE(fs::exists(file()));
+    EXPECT_EQ(keychain.read(applicationIdentifier),
+              community.empty() ? std::nullopt : std::optional<std::string>(community));
+  }
 }
 
 TEST(SystemSecretStoreTest, TheFileCanBeChosenEvenWithTheKeyringRunning) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "tests/support/peer_client.h"
 #include "tests/support/request_reader.h"
 #include "tests/support/response_builder.h"
+#include "tests/support/thrown_by.h"
 #include "tests/support/udp_peer.h"
 
 namespace pulsewell {
@@ -101,15 +103,6 @@ Step failWith(const SNMPError& error) {
   return [=](const SentRequest&) -> Bytes { throw error; };
 }
 
-std::optional<SNMPError> errorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const SNMPError& error) {
-    return error;
-  }
-  return std::nullopt;
-}
-
 // ---- single requests ----
 
 TEST(SNMPClientRequest, GetSendsOneGetRequestForAllOIDsWithTheCommunity) {
@@ -152,7 +145,8 @@ TEST(SNMPClientRequest, RequestIDsAreDrawnFromTheWholePositiveRange) {
   constexpr int attempts = 400;
   std::vector<Step> steps(attempts, silence());
   ScriptedDevice device(steps);
-  EXPECT_EQ(errorOf([&] { device.client(attempts - 1).get({ifName()}); }), SNMPError::timeout());
+  EXPECT_EQ(thrownBy<SNMPError>([&] { device.client(attempts - 1).get({ifName()}); }),
+            SNMPError::timeout());
   ASSERT_EQ(device.requests().size(), static_cast<std::size_t>(attempts));
   bool low = false;
   bool high = false;
@@ -183,7 +177,8 @@ class SNMPClientFailure : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(SNMPClientFailure, EndsWithTheExpectedErrorAfterTheExpectedAttempts) {
   const FailureCase& c = GetParam();
   ScriptedDevice device(c.script);
-  EXPECT_EQ(errorOf([&] { device.client(c.retries).get({child(ifName(), {1})}); }), c.expected);
+  EXPECT_EQ(thrownBy<SNMPError>([&] { device.client(c.retries).get({child(ifName(), {1})}); }),
+            c.expected);
   EXPECT_EQ(device.requests().size(), c.attempts);
 }
 
@@ -251,7 +246,7 @@ TEST(SNMPClientRequest, WithoutLinkOrTransportIsUnreachable) {
   SNMPClient client;
   client.host = "127.0.0.1";
   client.link = nullptr;
-  EXPECT_EQ(errorOf([&] { client.get({ifName()}); }), SNMPError::unreachable());
+  EXPECT_EQ(thrownBy<SNMPError>([&] { client.get({ifName()}); }), SNMPError::unreachable());
 }
 
 // ---- walks ----
@@ -362,7 +357,7 @@ TEST_P(SNMPClientWalkDisorder, FailsAsMalformed) {
     steps.push_back(reply(batch));
   }
   ScriptedDevice device(steps);
-  EXPECT_EQ(errorOf([&] { device.client().walk(ifName(), SNMPClient::walkLimit); }),
+  EXPECT_EQ(thrownBy<SNMPError>([&] { device.client().walk(ifName(), SNMPClient::walkLimit); }),
             SNMPError::malformed());
   EXPECT_EQ(device.requests().size(), GetParam().batches.size());
 }
@@ -381,8 +376,138 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SNMPClientWalk, AnErrorPartWayDropsEverything) {
   ScriptedDevice device({reply(names(1, 20)), reply({}, 5)});
-  EXPECT_EQ(errorOf([&] { device.client().walk(ifName(), SNMPClient::walkLimit); }),
+  EXPECT_EQ(thrownBy<SNMPError>([&] { device.client().walk(ifName(), SNMPClient::walkLimit); }),
             SNMPError::agent(5));
+}
+
+// ---- stopping ----
+
+// A step that asks the client to stop while the device answers with `step`.
+Step stoppingThen(std::stop_source& stop, Step step) {
+  return [&stop, step = std::move(step)](const SentRequest& r) {
+    stop.request_stop();
+    return step(r);
+  };
+}
+
+TEST(SNMPClientStop, EndsAWalkBeforeItsNextRequest) {
+  std::stop_source stop;
+  ScriptedDevice device({stoppingThen(stop, reply(names(1, 20))), reply(names(21, 3))});
+  SNMPClient client = device.client();
+  client.stop = stop.get_token();
+  EXPECT_THROW(client.walk(ifName(), SNMPClient::walkLimit), SNMPStopped);
+  EXPECT_EQ(device.requests().size(), 1U);
+}
+
+TEST(SNMPClientStop, SendsNoFurtherAttempt) {
+  std::stop_source stop;
+  ScriptedDevice device({stoppingThen(stop, silence()), reply({nameOf(1, "lo")})});
+  SNMPClient client = device.client();
+  client.stop = stop.get_token();
+  EXPECT_THROW(client.get({child(ifName(), {1})}), SNMPStopped);
+  EXPECT_EQ(device.requests().size(), 1U);
+}
+
+TEST(SNMPClientStop, AStopBeforeTheFirstRequestSendsNothing) {
+  std::stop_source stop;
+  stop.request_stop();
+  ScriptedDevice device({});
+  SNMPClient client = device.client();
+  client.stop = stop.get_token();
+  EXPECT_THROW(client.get({ifName()}), SNMPStopped);
+  EXPECT_TRUE(device.requests().empty());
+}
+
+// ---- walks of several columns side by side ----
+
+const OID& ifOperStatus() {
+  static const OID oid{1, 3, 6, 1, 2, 1, 2, 2, 1, 8};
+  return oid;
+}
+
+SNMPVarBind statusOf(std::uint32_t index, std::int64_t status) {
+  return {child(ifOperStatus(), {index}), SNMPValue::integer(status)};
+}
+
+std::vector<SNMPVarBind> statuses(std::uint32_t from, std::uint32_t count) {
+  std::vector<SNMPVarBind> list;
+  for (std::uint32_t i = from; i < from + count; ++i) {
+    list.push_back(statusOf(i, 1));
+  }
+  return list;
+}
+
+// Rows of two columns the way a GetBulk answer lists them: one binding of each per row.
+std::vector<SNMPVarBind> interleaved(const std::vector<SNMPVarBind>& first,
+                                     const std::vector<SNMPVarBind>& second) {
+  std::vector<SNMPVarBind> rows;
+  for (std::size_t i = 0; i < std::max(first.size(), second.size()); ++i) {
+    if (i < first.size()) rows.push_back(first[i]);
+    if (i < second.size()) rows.push_back(second[i]);
+  }
+  return rows;
+}
+
+std::vector<std::vector<SNMPVarBind>> walkBoth(const SNMPClient& client, int limit) {
+  return client.walkColumns({ifName(), ifOperStatus()}, limit);
+}
+
+TEST(SNMPClientWalkColumns, OneGetBulkForAllColumnsUntilEachLeavesItsSubtree) {
+  const SNMPVarBind pastStatus{{1, 3, 6, 1, 2, 1, 2, 2, 1, 9, 1}, SNMPValue::integer(1)};
+  const SNMPVarBind pastNames{{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 2, 1}, SNMPValue::integer(0)};
+  ScriptedDevice device({
+      reply(interleaved(names(1, 2), statuses(1, 2))),
+      // The status column ends here; what the agent lists after it for that column is not ours.
+      reply({nameOf(3, "if3"), pastStatus, nameOf(4, "if4"), statusOf(7, 1)}),
+      reply({pastNames}),
+  });
+  const auto columns = walkBoth(device.client(), SNMPClient::walkLimit);
+  EXPECT_EQ(columns, (std::vector<std::vector<SNMPVarBind>>{names(1, 4), statuses(1, 2)}));
+  ASSERT_EQ(device.requests().size(), 3U);
+  for (const SentRequest& sent : device.requests()) {
+    EXPECT_EQ(sent.pduTag, 0xA5);
+    EXPECT_EQ(sent.nonRepeaters, 0);
+    EXPECT_EQ(sent.maxRepetitions, 20);
+  }
+  EXPECT_THAT(device.requests()[0].oids, ElementsAre(ifName(), ifOperStatus()));
+  EXPECT_THAT(device.requests()[1].oids,
+              ElementsAre(child(ifName(), {2}), child(ifOperStatus(), {2})));
+  EXPECT_THAT(device.requests()[2].oids, ElementsAre(child(ifName(), {4})));
+}
+
+TEST(SNMPClientWalkColumns, EachColumnEndsOnItsOwnAndTheWalkEndsWithTheLast) {
+  const SNMPVarBind endOfView{child(ifOperStatus(), {2}), SNMPValue::missing()};
+  ScriptedDevice device({
+      reply({nameOf(1, "if1"), statusOf(1, 1), nameOf(2, "if2"), endOfView}),
+      reply(names(3, 2)),
+      reply({}),
+  });
+  EXPECT_EQ(walkBoth(device.client(), SNMPClient::walkLimit),
+            (std::vector<std::vector<SNMPVarBind>>{names(1, 4), statuses(1, 1)}));
+  EXPECT_EQ(device.requests().size(), 3U);
+}
+
+TEST(SNMPClientWalkColumns, TheLimitHoldsForEachColumnBeforeEachRequest) {
+  ScriptedDevice device({
+      reply(interleaved(names(1, 2), statuses(1, 1))),
+      reply(statuses(2, 3)),
+  });
+  // The names reach the limit in the first batch; only the statuses are asked for again.
+  EXPECT_EQ(walkBoth(device.client(), 2),
+            (std::vector<std::vector<SNMPVarBind>>{names(1, 2), statuses(1, 4)}));
+  ASSERT_EQ(device.requests().size(), 2U);
+  EXPECT_THAT(device.requests()[1].oids, ElementsAre(child(ifOperStatus(), {1})));
+
+  ScriptedDevice silent({});
+  EXPECT_EQ(walkBoth(silent.client(), 0), (std::vector<std::vector<SNMPVarBind>>(2)));
+  EXPECT_THAT(silent.requests(), IsEmpty());
+}
+
+TEST(SNMPClientWalkColumns, DisorderInAnyColumnIsMalformed) {
+  ScriptedDevice device(
+      {reply({nameOf(1, "if1"), statusOf(2, 1), nameOf(2, "if2"), statusOf(1, 1)})});
+  EXPECT_EQ(thrownBy<SNMPError>([&] { walkBoth(device.client(), SNMPClient::walkLimit); }),
+            SNMPError::malformed());
 }
 
 // ---- over a real link ----
@@ -438,7 +563,7 @@ TEST(SNMPClientOverLoopback, GetReturnsTheAgentsAnswer) {
 
 TEST(SNMPClientOverLoopback, SilentAgentCostsTwoAttemptsThenTimeout) {
   LoopbackAgent agent(2, [](const SentRequest&, std::size_t) { return std::nullopt; });
-  EXPECT_EQ(errorOf([&] { agent.client(0.05).get({ifName()}); }), SNMPError::timeout());
+  EXPECT_EQ(thrownBy<SNMPError>([&] { agent.client(0.05).get({ifName()}); }), SNMPError::timeout());
   agent.join();
   ASSERT_EQ(agent.requests().size(), 2U);
   EXPECT_NE(agent.requests()[0].id, agent.requests()[1].id);
@@ -465,7 +590,7 @@ TEST(SNMPClientOverLoopback, AnUnusableReplyResetsTheSharedLinkAlsoWithATranspor
   scripted.transport = [](const Bytes&) { return Bytes{0x00}; };
 
   direct.get({ifName()});
-  EXPECT_EQ(errorOf([&] { scripted.get({ifName()}); }), SNMPError::malformed());
+  EXPECT_EQ(thrownBy<SNMPError>([&] { scripted.get({ifName()}); }), SNMPError::malformed());
   direct.get({ifName()});
   agent.join();
   ASSERT_EQ(agent.ports().size(), 2U);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "snmp/snmp_error.h"
+#include "tests/support/thrown_by.h"
 #include "tests/support/udp_peer.h"
 
 namespace pulsewell {
@@ -36,13 +37,7 @@ Bytes joined(Bytes head, const Bytes& tail) {
 }
 
 SNMPError::Kind failureOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const SNMPError& error) {
-    return error.kind();
-  }
-  ADD_FAILURE() << "the exchange did not fail";
-  return SNMPError::Kind::agent;
+  return thrownBy<SNMPError>(action).kind();
 }
 
 class LinkOverLoopback : public ::testing::TestWithParam<std::string> {
@@ -266,6 +261,26 @@ TEST(SNMPLink, HostWithAnEmbeddedNulIsUnreachable) {
   EXPECT_EQ(failureOf([&] { link.exchange(text("a"), host, peer.port(), shortTimeout); }),
             SNMPError::Kind::unreachable);
   EXPECT_FALSE(peer.receive(0ms));
+}
+
+TEST(SNMPLink, TakesAnIPv6AddressInBrackets) {
+  UdpPeer peer("::1");
+  SNMPLink link;
+  std::jthread device([&] {
+    if (auto request = peer.receive(peerWait)) {
+      peer.reply(*request, text("ok"));
+    }
+  });
+  EXPECT_EQ(link.exchange(text("a"), "[::1]", peer.port(), safetyTimeout), text("ok"));
+}
+
+TEST(SNMPLink, BracketsHoldOnlyAnAddress) {
+  SNMPLink link;
+  for (const char* host : {"[localhost]", "[::1", "[]"}) {
+    EXPECT_EQ(failureOf([&] { link.exchange(text("a"), host, 161, shortTimeout); }),
+              SNMPError::Kind::unreachable)
+        << host;
+  }
 }
 
 TEST(SNMPLink, UsableAgainAfterAFailure) {

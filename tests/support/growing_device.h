@@ -19,11 +19,10 @@ namespace pulsewell {
 // exactly downStep and upStep bytes per second.
 class GrowingDevice {
  public:
-  static constexpr std::uint64_t downStep = 1000;
-  static constexpr std::uint64_t upStep = 500;
-
-  explicit GrowingDevice(std::string interface = "eth0") : interface_(std::move(interface)) {
-    agent_.setSource([counters = counters_, interface = interface_] {
+  explicit GrowingDevice(std::string interface = "eth0", std::uint64_t downStep = 1000,
+                         std::uint64_t upStep = 500)
+      : interface_(std::move(interface)) {
+    agent_.setSource([counters = counters_, interface = interface_, downStep, upStep] {
       const std::uint64_t step = counters->fetch_add(1) + 1;
       AgentTable table;
       table.setInterface(

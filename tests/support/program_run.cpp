@@ -24,11 +24,15 @@ struct Pipe {
   }
 };
 
+std::chrono::milliseconds until(std::chrono::steady_clock::time_point deadline) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                               std::chrono::steady_clock::now());
+}
+
 }  // namespace
 
-ProgramResult runProgram(const std::vector<std::string>& arguments,
-                         const std::map<std::string, std::string>& environment,
-                         std::chrono::milliseconds timeout) {
+StartedProgram::StartedProgram(const std::vector<std::string>& arguments,
+                               const std::map<std::string, std::string>& environment) {
   Pipe out;
   Pipe err;
   posix_spawn_file_actions_t actions;
@@ -38,63 +42,102 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
   posix_spawn_file_actions_adddup2(&actions, err.write, 2);
 
   std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
   for (const auto& argument : arguments)
     argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
   std::vector<std::string> entries;
+  entries.reserve(environment.size());
   for (const auto& [name, value] : environment)
-    entries.push_back(name + "=" + value);
+    entries.emplace_back(name + '=').append(value);
   std::vector<char*> envp;
+  envp.reserve(entries.size() + 1);
   for (auto& entry : entries)
     envp.push_back(entry.data());
   envp.push_back(nullptr);
 
-  pid_t child = 0;
-  const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
+  const int spawned = posix_spawn(&child_, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(out.write);
   close(err.write);
+  out_ = out.read;
+  err_ = err.read;
   if (spawned != 0) {
-    close(out.read);
-    close(err.read);
+    close(out_);
+    close(err_);
     throw std::runtime_error("cannot start " + arguments.front());
   }
+}
 
-  ProgramResult result;
+StartedProgram::~StartedProgram() {
+  if (child_ > 0) {
+    kill(child_, SIGKILL);
+    waitpid(child_, nullptr, 0);
+  }
+  if (out_ >= 0) close(out_);
+  if (err_ >= 0) close(err_);
+}
+
+bool StartedProgram::collect(std::chrono::milliseconds timeout) {
+  std::array<pollfd, 2> fds{{{out_, POLLIN, 0}, {err_, POLLIN, 0}}};
+  std::array<int*, 2> ends{&out_, &err_};
+  std::array<std::string*, 2> sinks{&result_.out, &result_.err};
+  if (out_ < 0 && err_ < 0) return false;
+  if (poll(fds.data(), fds.size(), static_cast<int>(std::max<long>(timeout.count(), 0))) <= 0) {
+    return true;
+  }
+  for (std::size_t i = 0; i < fds.size(); ++i) {
+    if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+    std::array<char, 4096> buffer{};
+    const ssize_t n = read(fds[i].fd, buffer.data(), buffer.size());
+    if (n > 0) {
+      sinks[i]->append(buffer.data(), static_cast<std::size_t>(n));
+    } else {
+      close(fds[i].fd);
+      *ends[i] = -1;
+    }
+  }
+  return out_ >= 0 || err_ >= 0;
+}
+
+bool StartedProgram::waitForOutput(const std::function<bool(const std::string& out)>& ready,
+                                   std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  std::array<pollfd, 2> fds{{{out.read, POLLIN, 0}, {err.read, POLLIN, 0}}};
-  std::array<std::string*, 2> sinks{&result.out, &result.err};
-  int open = 2;
+  while (!ready(result_.out)) {
+    const auto left = until(deadline);
+    if (left.count() <= 0 || !collect(left)) return ready(result_.out);
+  }
+  return true;
+}
+
+void StartedProgram::signal(int number) const {
+  kill(child_, number);
+}
+
+ProgramResult StartedProgram::finish(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   bool killed = false;
-  while (open > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+  for (;;) {
+    const auto left = until(deadline);
     if (left.count() <= 0) {
-      kill(child, SIGKILL);
+      kill(child_, SIGKILL);
       killed = true;
       break;
     }
-    if (poll(fds.data(), fds.size(), static_cast<int>(left.count())) < 0) continue;
-    for (std::size_t i = 0; i < fds.size(); ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      std::array<char, 4096> buffer{};
-      const ssize_t n = read(fds[i].fd, buffer.data(), buffer.size());
-      if (n > 0) {
-        sinks[i]->append(buffer.data(), static_cast<std::size_t>(n));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-  for (const auto& fd : fds) {
-    if (fd.fd >= 0) close(fd.fd);
+    if (!collect(left)) break;
   }
   int status = 0;
-  waitpid(child, &status, 0);
-  if (!killed && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  return result;
+  waitpid(child_, &status, 0);
+  child_ = -1;
+  if (!killed && WIFEXITED(status)) result_.exitCode = WEXITSTATUS(status);
+  if (!killed && WIFSIGNALED(status)) result_.signal = WTERMSIG(status);
+  return result_;
+}
+
+ProgramResult runProgram(const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment,
+                         std::chrono::milliseconds timeout) {
+  return StartedProgram(arguments, environment).finish(timeout);
 }
 
 }  // namespace pulsewell

@@ -15,9 +15,10 @@
 #include <thread>
 #include <vector>
 
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_client.h"
 #include "tests/support/peer_client.h"
+#include "tests/support/temporary_folder.h"
 
 extern char** environ;
 
@@ -75,21 +76,11 @@ class AgentProgram {
 
 class AgentProgramTest : public testing::Test {
  protected:
-  AgentProgramTest() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "pulsewell-agent-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) dir = pattern;
-  }
-  ~AgentProgramTest() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-  }
-
   // The port the program wrote, once it has.
   std::optional<std::uint16_t> waitForPort(AgentProgram& program) const {
     const auto until = std::chrono::steady_clock::now() + 10s;
     while (std::chrono::steady_clock::now() < until) {
-      std::ifstream in(dir / "port");
+      std::ifstream in(folder.path() / "port");
       unsigned port = 0;
       if (in >> port) return static_cast<std::uint16_t>(port);
       if (program.exitStatus(10ms)) return std::nullopt;
@@ -97,15 +88,15 @@ class AgentProgramTest : public testing::Test {
     return std::nullopt;
   }
 
-  std::filesystem::path dir;
+  test::TemporaryFolder folder;
 };
 
 TEST_F(AgentProgramTest, ServesATableFileUntilTerminated) {
-  std::ofstream(dir / "table.txt") << "# one router interface\n"
-                                      "1.3.6.1.2.1.31.1.1.1.1.3 string wan\n"
-                                      "1.3.6.1.2.1.31.1.1.1.6.3 counter64 123456789012\n";
-  AgentProgram program({"--table", (dir / "table.txt").string(), "--community", "velmar",
-                        "--port-file", (dir / "port").string()});
+  std::ofstream(folder.path() / "table.txt") << "# one router interface\n"
+                                                "1.3.6.1.2.1.31.1.1.1.1.3 string wan\n"
+                                                "1.3.6.1.2.1.31.1.1.1.6.3 counter64 123456789012\n";
+  AgentProgram program({"--table", (folder.path() / "table.txt").string(), "--community", "velmar",
+                        "--port-file", (folder.path() / "port").string()});
   ASSERT_TRUE(program.started());
   const auto port = waitForPort(program);
   ASSERT_TRUE(port.has_value());
@@ -122,7 +113,7 @@ TEST_F(AgentProgramTest, ServesATableFileUntilTerminated) {
 }
 
 TEST_F(AgentProgramTest, ServesThisMachineLiveAndStopsOnInterrupt) {
-  AgentProgram program({"--live", "--port-file", (dir / "port").string()});
+  AgentProgram program({"--live", "--port-file", (folder.path() / "port").string()});
   ASSERT_TRUE(program.started());
   const auto port = waitForPort(program);
   ASSERT_TRUE(port.has_value());

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "agent/agent_value.h"
-#include "agent/if_mib.h"
 #include "snmp/ber_tags.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_codec.h"
 #include "tests/tools/agent_test_support.h"
 

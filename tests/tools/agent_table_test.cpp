@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "agent/agent_value.h"
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
 
 namespace pulsewell {
 namespace {

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "agent/agent_value.h"
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
+#include "tests/support/temporary_folder.h"
 
 namespace pulsewell {
 namespace {
@@ -112,21 +113,8 @@ INSTANTIATE_TEST_SUITE_P(States, OperStatusTest,
 // A throw-away root with proc/net/dev and sys/class/net/<name>/ files.
 class FixtureRoot {
  public:
-  FixtureRoot() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "pulsewell-live-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
-    root_ = pattern;
-  }
-  ~FixtureRoot() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  FixtureRoot(const FixtureRoot&) = delete;
-  FixtureRoot& operator=(const FixtureRoot&) = delete;
-
   void write(const std::filesystem::path& relative, std::string_view text) const {
-    const auto path = root_ / relative;
+    const auto path = root_.path() / relative;
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path) << text;
   }
@@ -134,10 +122,10 @@ class FixtureRoot {
     write("sys/class/net/" + name + "/ifindex", index);
     write("sys/class/net/" + name + "/operstate", state);
   }
-  const std::filesystem::path& path() const { return root_; }
+  const std::filesystem::path& path() const { return root_.path(); }
 
  private:
-  std::filesystem::path root_;
+  test::TemporaryFolder root_;
 };
 
 TEST(LiveInterfaceSourceTest, ReadsIndexAndStateBesideTheCounters) {

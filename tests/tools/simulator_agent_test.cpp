@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "agent/agent_value.h"
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_client.h"
 #include "snmp/snmp_codec.h"
 #include "snmp/snmp_error.h"

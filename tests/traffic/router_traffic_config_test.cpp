@@ -13,6 +13,7 @@
 
 #include "tests/support/traffic_printers.h"
 #include "traffic/memory_defaults_store.h"
+#include "traffic/settings_table.h"
 
 namespace pulsewell {
 namespace {

@@ -1,7 +1,13 @@
 #include "traffic/snmp_traffic_sampler.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <limits>
@@ -10,9 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "agent/if_mib.h"
 #include "agent/simulator_agent.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_error.h"
+#include "tests/support/ci.h"
 #include "tests/support/peer_client.h"
 #include "tests/support/thrown_by.h"
 #include "tests/support/traffic_printers.h"
@@ -31,7 +38,7 @@ class SamplerTest : public testing::Test {
 
   SNMPTrafficSampler sampler(const std::string& name = "eth0", bool swap = false,
                              double timeout = 1.0) const {
-    return SNMPTrafficSampler(client(timeout), name, swap, [now = now] { return *now; });
+    return SNMPTrafficSampler(client(timeout), name, swap, [now = now] { return now->load(); });
   }
 
   void row(std::uint64_t in, std::uint64_t out, std::int64_t status = IfMib::operStatusUp,
@@ -58,7 +65,8 @@ class SamplerTest : public testing::Test {
   }
 
   SimulatorAgent agent;
-  std::shared_ptr<double> now = std::make_shared<double>(100.0);
+  // Atomic: a test may move it on from the agent's thread, while the reply is on its way.
+  std::shared_ptr<std::atomic<double>> now = std::make_shared<std::atomic<double>>(100.0);
 };
 
 SNMPTrafficReading noRates(std::uint64_t down, std::uint64_t up, bool isUp = true) {
@@ -115,15 +123,24 @@ TEST_F(SamplerTest, TimeNotAdvancingGivesNoRates) {
   EXPECT_EQ(sampleAt(s, 99, 2000, 2000), noRates(0, 0));   // clock went back
 }
 
-TEST_F(SamplerTest, TotalsStopAtTheLargestCount) {
+TEST_F(SamplerTest, JumpFasterThanTenTerabitsIsTakenLikeACounterReset) {
+  constexpr std::uint64_t tenTerabits = 2'500'000'000'000;  // bytes in 2 s at 10 Tbit/s
   auto s = sampledOnce(0, 0);
-  EXPECT_EQ(sampleAt(s, 101, highest, highest - 1).totalDown, highest);
+  // Exactly 10 Tbit/s still counts, in either direction.
+  EXPECT_EQ(sampleAt(s, 102, tenTerabits, 0), rates(1.25e12, 0, tenTerabits, 0));
+  EXPECT_EQ(sampleAt(s, 104, tenTerabits, tenTerabits),
+            rates(0, 1.25e12, tenTerabits, tenTerabits));
 
-  sampleAt(s, 102, 0, 0);  // counter reset: no rate
-  const auto reading = sampleAt(s, 103, 10, 10);
-  EXPECT_EQ(reading.totalDown, highest);
-  EXPECT_EQ(reading.totalUp, highest);
-  EXPECT_EQ(reading.downBytesPerSec, 10.0);
+  // One byte per second more, in either direction: no rate and the totals stay...
+  EXPECT_EQ(sampleAt(s, 106, 2 * tenTerabits + 2, tenTerabits), noRates(tenTerabits, tenTerabits));
+  EXPECT_EQ(sampleAt(s, 108, 2 * tenTerabits + 2, 2 * tenTerabits + 2),
+            noRates(tenTerabits, tenTerabits));
+  // ...as they do when an agent sets a counter to garbage just below 2^64...
+  EXPECT_EQ(sampleAt(s, 110, highest - 1000, 2 * tenTerabits + 2),
+            noRates(tenTerabits, tenTerabits));
+  // ...and the next sample measures from the new values.
+  EXPECT_EQ(sampleAt(s, 112, highest, 2 * tenTerabits + 402),
+            rates(500, 200, tenTerabits + 1000, tenTerabits + 400));
 }
 
 struct OperCase {
@@ -322,6 +339,20 @@ TEST_F(SamplerTest, InterfacesInTableOrderWithTheirUpStates) {
                                                                                   {"br0", false}}));
 }
 
+TEST_F(SamplerTest, InterfacesWalkBothColumnsInTheSameRequests) {
+  for (std::uint32_t index = 1; index <= 45; ++index) {
+    row(0, 0, index % 2 == 1 ? IfMib::operStatusUp : IfMib::operStatusDown, index,
+        "if" + std::to_string(index));
+  }
+  const auto before = agent.requestCount();
+  const auto listed = SNMPTrafficSampler::interfaces(client());
+  ASSERT_EQ(listed.size(), 45U);
+  EXPECT_EQ(listed[0], (SNMPInterface{"if1", true}));
+  EXPECT_EQ(listed[43], (SNMPInterface{"if44", false}));
+  // Rows 1-20, 21-40 and 41-45 of both columns; one column after the other takes six.
+  EXPECT_EQ(agent.requestCount() - before, 3U);
+}
+
 TEST_F(SamplerTest, EmptyNameColumnListsNothingAndFindsNothing) {
   row(0, 0, IfMib::operStatusUp, 1, "lo");
   agent.update([](AgentTable& table) { table.removeColumn(IfMib::ifName()); });
@@ -334,6 +365,106 @@ TEST_F(SamplerTest, InterfacesPassesWalkErrorsOn) {
   agent.queueFaults({AgentFault::drop(), AgentFault::drop()});
   EXPECT_EQ(thrownBy<SNMPError>([&] { SNMPTrafficSampler::interfaces(client(0.05)); }),
             SNMPError::timeout());
+}
+
+TEST_F(SamplerTest, TimeIsTakenWhenTheCountersHaveArrived) {
+  auto s = sampledOnce(1000, 1000);
+  at(101);
+  // The counters leave the device at 102: that is the time they were read at.
+  AgentTable table = agent.table();
+  table.setInterface({3, "eth0", 3000, 2000, IfMib::operStatusUp, true});
+  agent.setSource([table, now = now] {
+    now->store(102);
+    return table;
+  });
+  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000));
+}
+
+TEST_F(SamplerTest, LooksAtTheFirst2048RowsAndTheRestOfTheirLastBatch) {
+  // The walk asks for 20 rows at a time until it holds 2048 or more: 2060 of these 2100.
+  agent.update([](AgentTable& table) {
+    for (std::uint32_t i = 1; i <= 2100; ++i) {
+      table.setInterface({i, "if" + std::to_string(i), 0, 0, IfMib::operStatusUp, true});
+    }
+  });
+  const auto listed = SNMPTrafficSampler::interfaces(client());
+  ASSERT_EQ(listed.size(), 2060U);
+  EXPECT_EQ(listed.back(), (SNMPInterface{"if2060", true}));
+
+  auto last = sampler("if2060");
+  EXPECT_EQ(last.sample(), noRates(0, 0));
+  auto beyond = sampler("if2061");
+  EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { beyond.sample(); }),
+            SNMPTrafficError::interfaceNotFound());
+}
+
+#if defined(__SANITIZE_THREAD__)
+constexpr bool underThreadSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool underThreadSanitizer = true;
+#else
+constexpr bool underThreadSanitizer = false;
+#endif
+#else
+constexpr bool underThreadSanitizer = false;
+#endif
+
+// What `measure` returns in a child process whose boot clock runs `seconds` ahead of its
+// monotonic clock, as after a suspend of that long (a time namespace stands in for it).
+// None where the system has no time namespaces for this user.
+std::optional<double> afterSuspendOf(double seconds, double (*measure)()) {
+  std::array<int, 2> pipe{};
+  if (pipe2(pipe.data(), O_CLOEXEC) != 0) return std::nullopt;
+  const std::string offsets = "boottime " + std::to_string(static_cast<long>(seconds)) + " 0";
+  // Between fork and _exit only async-signal-safe calls: the test process has threads.
+  const pid_t child = fork();
+  if (child == 0) {
+    close(pipe[0]);
+    if (unshare(CLONE_NEWUSER | CLONE_NEWTIME) != 0) _exit(1);
+    const int fd = open("/proc/self/timens_offsets", O_WRONLY | O_CLOEXEC);
+    if (fd < 0 || write(fd, offsets.data(), offsets.size()) < 0) _exit(1);
+    close(fd);
+    // The new namespace takes in the children of the process that made it.
+    const pid_t inner = fork();
+    if (inner == 0) {
+      const double value = measure();
+      _exit(write(pipe[1], &value, sizeof value) == sizeof value ? 0 : 1);
+    }
+    int status = 0;
+    _exit(inner > 0 && waitpid(inner, &status, 0) == inner && WIFEXITED(status)
+              ? WEXITSTATUS(status)
+              : 1);
+  }
+  close(pipe[1]);
+  double value = 0;
+  const bool received = child > 0 && read(pipe[0], &value, sizeof value) == sizeof value;
+  close(pipe[0]);
+  int status = 0;
+  if (child > 0) waitpid(child, &status, 0);
+  if (!received) return std::nullopt;
+  return value;
+}
+
+double monotonicSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+TEST(BootTimeClock, KeepsCountingThroughASuspend) {
+  if (underThreadSanitizer) {
+    GTEST_SKIP() << "ThreadSanitizer starts a thread in every forked child, and a process with "
+                    "threads cannot make a user namespace; the other builds run this test";
+  }
+  constexpr double suspended = 1'000'000;
+  const auto gap = afterSuspendOf(suspended, [] { return bootTimeSeconds() - monotonicSeconds(); });
+  if (!gap) {
+    if (test::runningInCI()) FAIL() << "no time namespace (unshare CLONE_NEWUSER|CLONE_NEWTIME)";
+    GTEST_SKIP() << "this system gives no time namespaces";
+  }
+  EXPECT_GE(*gap, suspended - 1);
+  EXPECT_LT(*gap, suspended + 1);
 }
 
 TEST(BootTimeClock, CountsSecondsAndNeverGoesBack) {

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "agent/if_mib.h"
 #include "agent/simulator_agent.h"
+#include "snmp/if_mib.h"
 #include "snmp/snmp_error.h"
 #include "tests/support/request_reader.h"
 #include "tests/support/test_main_queue.h"
@@ -448,6 +448,30 @@ TEST_F(ServiceTest, SampleFinishingAfterStopPostsNothing) {
   service.reset();  // the factory's copy goes; the worker holds the last one
   ASSERT_TRUE(eventually([&] { return watch.expired(); }));
   EXPECT_EQ(queue->postedCount(), 0U);
+}
+
+TEST_F(ServiceTest, StoppedTaskStopsAtItsNextRequestNotAtTheEndOfItsWalk) {
+  // Finding eth0 behind 199 other rows takes ten requests of 20 rows each.
+  agent.setSource({});
+  agent.update([](AgentTable& table) {
+    for (std::uint32_t i = 1; i < 200; ++i) {
+      table.setInterface({i, "if" + std::to_string(i), 0, 0, IfMib::operStatusUp, true});
+    }
+    table.setInterface({200, "eth0", 0, 0, IfMib::operStatusUp, true});
+  });
+  auto gate = std::make_shared<Gate>();
+  makeService(20ms, gatedClients(gate));
+  gate->close();
+  service->apply(config());
+  ASSERT_TRUE(gate->waitEntered(1));  // the walk's first request
+
+  service->apply(std::nullopt);
+  gate->release();
+  const std::weak_ptr<Gate> watch = gate;
+  gate.reset();
+  service.reset();  // the factory's copy goes; the worker holds the last one
+  ASSERT_TRUE(eventually([&] { return watch.expired(); }));  // the worker has ended
+  EXPECT_EQ(agent.requestCount(), 1U);
 }
 
 TEST_F(ServiceTest, PauseWaitsForPublishingNotJustForPosting) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "traffic/display_safe_text.h"
 #include "traffic/text_whitespace.h"
 #include "traffic/utf8.h"
 
@@ -30,6 +31,19 @@ class DecodeUTF8Test : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeUTF8Test, ReplacesEachMaximalIllFormedSubpart) {
   EXPECT_EQ(decodeUTF8(ByteView(GetParam().input)), GetParam().expected);
+}
+
+// The comparison the sampler makes on every read, without decoding into a string.
+TEST_P(DecodeUTF8Test, DecodesToExactlyItsDecodingAndNothingNearIt) {
+  const ByteView input(GetParam().input);
+  const std::u32string& expected = GetParam().expected;
+  EXPECT_TRUE(decodesTo(input, expected));
+  EXPECT_FALSE(decodesTo(input, expected + U'x'));
+  if (expected.empty()) return;
+  EXPECT_FALSE(decodesTo(input, std::u32string_view(expected).substr(1)));
+  std::u32string changed = expected;
+  changed.back() = changed.back() == U'x' ? U'y' : U'x';
+  EXPECT_FALSE(decodesTo(input, changed));
 }
 
 constexpr char32_t fffd = replacementCharacter;
@@ -114,6 +128,43 @@ INSTANTIATE_TEST_SUITE_P(
         // 0xC2 0xA0 is NBSP; a lone 0xA0 byte is not.
         TrimCase{"loneA0ByteIsNotWhitespace", "\xA0x\xA0", "\xA0x\xA0", false}),
     [](const testing::TestParamInfo<TrimCase>& p) { return p.param.name; });
+
+struct SafeTextCase {
+  std::string name;
+  std::string input;
+  std::string shown;
+};
+
+// The case as its test name shows it.
+void PrintTo(const SafeTextCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class DisplaySafeTextTest : public testing::TestWithParam<SafeTextCase> {};
+
+TEST_P(DisplaySafeTextTest, ShowsWhatTheTextHoldsAndNothingSteersTheDisplay) {
+  EXPECT_EQ(displaySafe(GetParam().input), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, DisplaySafeTextTest,
+    testing::Values(
+        SafeTextCase{"plain", "eth0", "eth0"},
+        SafeTextCase{"lettersAndSymbolsStay", "Düsseldorf ✓ <b>&amp;", "Düsseldorf ✓ <b>&amp;"},
+        SafeTextCase{"rightToLeftLettersStay", "\u05E9\u05DC\u05D5\u05DD0",
+                     "\u05E9\u05DC\u05D5\u05DD0"},
+        SafeTextCase{"terminalCommand", "a\x1b[2Jb", "a\uFFFD[2Jb"},
+        SafeTextCase{"lineBreaksAndDelete", "x\r\n\x7f\t", "x\uFFFD\uFFFD\uFFFD\uFFFD"},
+        SafeTextCase{"c1Controls", "c1\u0085\u009b!", "c1\uFFFD\uFFFD!"},
+        SafeTextCase{"separators", "a\u2028b\u2029c", "a\uFFFDb\uFFFDc"},
+        SafeTextCase{"overrides", "eth\u202Eltr\u202Dx", "eth\uFFFDltr\uFFFDx"},
+        SafeTextCase{"embeddingsAndPop", "\u202Aa\u202Bb\u202Cc", "\uFFFDa\uFFFDb\uFFFDc"},
+        SafeTextCase{"isolates", "\u2066a\u2067b\u2068c\u2069", "\uFFFDa\uFFFDb\uFFFDc\uFFFD"},
+        SafeTextCase{"marks", "\u200Ea\u200Fb\u061Cc", "\uFFFDa\uFFFDb\uFFFDc"},
+        // A lone 0x9B byte is CSI to a terminal that is not in UTF-8 mode.
+        SafeTextCase{"illFormedBytes", "wl\x9b\xff", "wl\uFFFD\uFFFD"},
+        SafeTextCase{"zeroWidthJoinerStays", "a\u200Db", "a\u200Db"}),
+    [](const testing::TestParamInfo<SafeTextCase>& p) { return p.param.name; });
 
 }  // namespace
 }  // namespace pulsewell

@@ -4,7 +4,7 @@
 #include <array>
 #include <stdexcept>
 
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
 
 namespace pulsewell {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
 
 namespace pulsewell {
 

@@ -16,7 +16,9 @@
 #include "menubar/strings.h"
 #include "platform/qt/logind_sleep_watcher.h"
 #include "platform/qt/qt_conversions.h"
+#include "traffic/application_identifier.h"
 #include "traffic/router_traffic_config.h"
+#include "traffic/settings_table.h"
 
 namespace pulsewell {
 
@@ -54,7 +56,7 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching() {
   if (statusItem_) return;
   environment_.defaults->registerDefaults(
-      {{SettingsKey::menuBarGraph, DefaultsValue(std::string("beside"))}});
+      {{SettingsKey::menuBarGraph, settingDefault(Setting::menuBarGraph)}});
 
   menuEntries_ = buildMenu();
   const QPointer<AppDelegate> self(this);

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <memory>
 
-#include "app/login_item.h"
 #include "traffic/defaults_store.h"
+#include "traffic/login_item.h"
 #include "traffic/main_queue.h"
 #include "traffic/secret_store.h"
 #include "traffic/snmp_traffic_service.h"

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/exit_status.h"
 #include "app/qt/app_delegate.h"
 #include "menubar/qt/router_menu_bar_graph.h"
 #include "menubar/qt/status_item.h"
@@ -25,11 +26,14 @@
 #include "platform/json_defaults_store.h"
 #include "platform/qt/qt_conversions.h"
 #include "platform/qt/qt_main_queue.h"
+#include "platform/qt/qt_translation.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/secret_store_choice.h"
 #include "platform/xdg_autostart_login_item.h"
 #include "pulsewell_version.h"
+#include "traffic/application_identifier.h"
+#include "traffic/display_safe_text.h"
 #include "traffic/secret_store.h"
 
 namespace pulsewell {
@@ -60,10 +64,11 @@ int printStatus(int argc, char** argv) {
                           QString::fromLatin1(SingleInstance::statusRequest), askTimeoutMs);
   if (!reply) {
     printLine(stderr, Strings::text("Pulsewell is not running.", "Pulsewell läuft nicht."));
-    return 1;
+    return exitFailure;
   }
-  printLine(stdout, toStdString(*reply));
-  return 0;
+  // The reply is another process's text: it must not drive the terminal.
+  printLine(stdout, displaySafe(toStdString(*reply)));
+  return exitSuccess;
 }
 
 void describeApplication() {
@@ -99,7 +104,7 @@ int runDesktop(int argc, char** argv, std::optional<std::chrono::milliseconds> i
                                     "pulsewell: kein Desktop für den Eintrag im Panel (DISPLAY "
                                     "und WAYLAND_DISPLAY sind nicht gesetzt). Im Terminal: "
                                     "'pulsewell watch'."));
-    return 1;
+    return exitFailure;
   }
 
   const QApplication app(argc, argv);
@@ -110,9 +115,11 @@ int runDesktop(int argc, char** argv, std::optional<std::chrono::milliseconds> i
               Strings::text("pulsewell: unknown option '", "pulsewell: unbekannte Option '") +
                   toStdString(rest.front()) +
                   Strings::text("'. Try 'pulsewell --help'.", "'. Hilfe: 'pulsewell --help'."));
-    return 2;
+    return exitUsage;
   }
   describeApplication();
+  // Qt's own texts (the About dialog's button, the fields' context menu) in our language.
+  const QtTranslation qtTexts(Strings::german());
   // Logout and Ctrl+C end the program as Quit does.
   const TerminationSignals termination;
   QObject::connect(&termination, &TerminationSignals::received, qApp, &QCoreApplication::quit);
@@ -122,7 +129,7 @@ int runDesktop(int argc, char** argv, std::optional<std::chrono::milliseconds> i
     // Already running for this desktop: that one opens its settings window instead.
     SingleInstance::ask(SingleInstance::defaultServerPath(),
                         QString::fromLatin1(SingleInstance::settingsRequest), askTimeoutMs);
-    return 0;
+    return exitSuccess;
   }
 
   const auto mainQueue = std::make_shared<QtMainQueue>();

@@ -8,6 +8,7 @@
 
 #include "menubar/qt/popover_style.h"
 #include "platform/qt/qt_conversions.h"
+#include "traffic/display_safe_text.h"
 
 namespace pulsewell {
 
@@ -29,7 +30,8 @@ SettingsInterfaceRow::SettingsInterfaceRow(const SNMPInterface& interface, QWidg
     : QAbstractButton(parent), name_(interface.name) {
   setObjectName(QStringLiteral("interfaceRow"));
   setCheckable(true);
-  setText(toQString(interface.name));  // the accessible name; the labels draw it
+  const QString shownName = toQString(displaySafe(interface.name));
+  setText(shownName);  // the accessible name; the labels draw it
   setCursor(Qt::PointingHandCursor);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
@@ -41,7 +43,7 @@ SettingsInterfaceRow::SettingsInterfaceRow(const SNMPInterface& interface, QWidg
   mark->setObjectName(QStringLiteral("stateMark"));
   PopoverStyle::setTextColour(*mark,
                               interface.isUp ? PopoverStyle::green() : PopoverStyle::secondary());
-  auto* nameLabel = passiveLabel(toQString(interface.name), this);
+  auto* nameLabel = passiveLabel(shownName, this);
   nameLabel->setObjectName(QStringLiteral("interfaceName"));
   nameLabel->setTextFormat(Qt::PlainText);
   // A long name is cut at the list's edge rather than widening the list.

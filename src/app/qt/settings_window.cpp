@@ -22,20 +22,19 @@
 
 #include "app/qt/settings_interface_row.h"
 #include "app/qt/settings_spinner.h"
+#include "menubar/display_settings.h"
 #include "menubar/qt/popover_style.h"
+#include "menubar/qt/system_colours.h"
 #include "menubar/strings.h"
+#include "platform/local_network_settings.h"
 #include "platform/qt/qt_conversions.h"
+#include "traffic/display_safe_text.h"
 
 namespace pulsewell {
 
 namespace {
 
 constexpr int interfaceListHeight = 160;
-
-QColor red() {
-  const bool dark = QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
-  return dark ? QColor(0xFF, 0x45, 0x3A) : QColor(0xE0, 0x25, 0x1B);
-}
 
 // Labels that show text from outside the program (device names, error descriptions)
 // never interpret it as markup.
@@ -242,14 +241,13 @@ QGroupBox* SettingsWindow::buildDeviceSection() {
 
   message_ = plainLabel(QString(), "message", box);
   wrapWithinWidth(message_);
-  PopoverStyle::setTextColour(*message_, red());
+  PopoverStyle::setTextColour(*message_, SystemColours::red(SystemColours::darkPalette()));
   form->addRow(message_);
 
   privacy_ = new QPushButton(toQString(Strings::openPrivacy(model_->german())), box);
   privacy_->setObjectName(QStringLiteral("privacyButton"));
   privacy_->setAutoDefault(false);
-  QObject::connect(privacy_, &QPushButton::clicked, this,
-                   [] { SettingsModel::openLocalNetworkSettings(); });
+  QObject::connect(privacy_, &QPushButton::clicked, this, [] { openLocalNetworkSettings(); });
   auto* privacyRow = new QHBoxLayout();
   privacyRow->addWidget(privacy_);
   privacyRow->addStretch(1);
@@ -290,6 +288,7 @@ QGroupBox* SettingsWindow::buildInterfaceSection() {
 
   status_ = plainLabel(QString(), "statusValue", box);
   status_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  wrapWithinWidth(status_);
   addLabelledRow(form, QStringLiteral("Status"), "statusLabel", status_);
   return box;
 }
@@ -308,9 +307,9 @@ QGroupBox* SettingsWindow::buildDisplaySection() {
 
   graph_ = new QComboBox(box);
   graph_->setObjectName(QStringLiteral("graphPicker"));
-  graph_->addItem(text("Off", "Aus"), QStringLiteral("off"));
-  graph_->addItem(text("Beside", "Daneben"), QStringLiteral("beside"));
-  graph_->addItem(text("Behind", "Dahinter"), QStringLiteral("behind"));
+  graph_->addItem(text("Off", "Aus"), toQString(graphStyleName(GraphStyle::none)));
+  graph_->addItem(text("Beside", "Daneben"), toQString(graphStyleName(GraphStyle::beside)));
+  graph_->addItem(text("Behind", "Dahinter"), toQString(graphStyleName(GraphStyle::behind)));
   QObject::connect(graph_, &QComboBox::activated, this, [this](int index) {
     model_->setGraphStyle(toStdString(graph_->itemData(index).toString()));
   });
@@ -357,7 +356,8 @@ QGroupBox* SettingsWindow::buildLoginSection() {
   });
   form->addRow(launch_);
 
-  loginMessage_ = captionLabel(QString(), "loginMessage", red(), box);
+  loginMessage_ = captionLabel(QString(), "loginMessage",
+                               SystemColours::red(SystemColours::darkPalette()), box);
   wrapWithinWidth(loginMessage_);
   form->addRow(loginMessage_);
   return box;
@@ -389,7 +389,8 @@ void SettingsWindow::render() {
   showWhen(privacy_, model.offersPrivacySettings());
 
   const std::string interface = model.interface();
-  setText(selected_, interface.empty() ? QStringLiteral("\u2014") : toQString(interface));
+  setText(selected_,
+          interface.empty() ? QStringLiteral("\u2014") : toQString(displaySafe(interface)));
   renderInterfaceList();
   setChecked(swap_, model.swapDirections());
   setText(status_, toQString(Strings::status(model.status(), model.german())));

@@ -17,6 +17,8 @@
 #include "menubar/strings.h"
 #include "platform/json_defaults_store.h"
 #include "platform/secret_store_choice.h"
+#include "traffic/application_identifier.h"
+#include "traffic/display_safe_text.h"
 #include "traffic/router_traffic_status.h"
 #include "traffic/snmp_traffic_sampler.h"
 #include "traffic/snmp_traffic_service.h"
@@ -42,7 +44,7 @@ std::optional<std::string> community() {
 std::variant<TerminalSettings, TerminalConfigProblem> settings(const TerminalOptions& options,
                                                                bool needInterface) {
   const JsonDefaultsStore stored;
-  return terminalSettings(options, stored, community(), needInterface);
+  return terminalSettings(options, stored, community(), needInterface, stored.readProblem());
 }
 
 // The terminal's width in columns, 0 when unknown.
@@ -62,15 +64,21 @@ std::string fitted(const std::string& line, std::size_t columns) {
   return line;
 }
 
-// Ctrl+C and termination end the loop cleanly: the signals are blocked in every thread and
-// taken by one waiting thread, which asks the main loop to quit.
-void quitOnSignals(const std::shared_ptr<TerminalMainQueue>& queue) {
+// Ctrl+C, logout and termination end `watch` cleanly: the signals are blocked in every
+// thread and taken by one waiting thread, which asks the main loop to quit. Blocked before
+// anything starts a thread (the keyring's D-Bus threads start with the first read of the
+// community), since each thread keeps the mask it was started with.
+sigset_t blockQuitSignals() {
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  return signals;
+}
+
+void quitOnSignals(const std::shared_ptr<TerminalMainQueue>& queue, const sigset_t& signals) {
   std::thread([queue, signals] {
     int received = 0;
     sigwait(&signals, &received);
@@ -104,8 +112,12 @@ class WatchPrinter {
     std::fflush(stdout);
     if (waiting) return true;
     ++shown_;
+    lastStatus_ = snapshot.status;
     return !count_ || shown_ < *count_;
   }
+
+  // The status of the last sample shown; no answer while there was none.
+  int exitStatus() const { return exitStatusFor(lastStatus_); }
 
   void finish() const {
     if (terminal_) std::printf("\n");
@@ -118,20 +130,22 @@ class WatchPrinter {
   std::optional<std::uint64_t> count_;
   DisplaySettings settings_;
   std::uint64_t shown_ = 0;
+  RouterTrafficStatus lastStatus_ = RouterTrafficStatus::connecting;
 };
 
 }  // namespace
 
 int runWatch(const TerminalOptions& options) {
+  const sigset_t quitSignals = blockQuitSignals();
   auto checked = settings(options, true);
   if (const auto* problem = std::get_if<TerminalConfigProblem>(&checked)) {
     printError(problem->message);
-    return exitUsage;
+    return exitNotConfigured;
   }
   const auto& chosen = std::get<TerminalSettings>(checked);
 
   auto queue = std::make_shared<TerminalMainQueue>();
-  quitOnSignals(queue);
+  quitOnSignals(queue, quitSignals);
 
   DisplaySettings display;
   display.inBits = chosen.inBits;
@@ -152,22 +166,23 @@ int runWatch(const TerminalOptions& options) {
   service.apply(chosen.config);
   queue->run();
   printer.finish();
-  return exitSuccess;
+  return printer.exitStatus();
 }
 
 int runInterfaces(const TerminalOptions& options) {
   auto checked = settings(options, false);
   if (const auto* problem = std::get_if<TerminalConfigProblem>(&checked)) {
     printError(problem->message);
-    return exitUsage;
+    return exitNotConfigured;
   }
   const auto& config = std::get<TerminalSettings>(checked).config;
   std::vector<SNMPInterface> interfaces;
   try {
     interfaces = SNMPTrafficSampler::interfaces(SNMPTrafficService::defaultClient(config));
   } catch (...) {
-    printError(Strings::status(routerTrafficStatus(std::current_exception())));
-    return exitFailure;
+    const RouterTrafficStatus status = routerTrafficStatus(std::current_exception());
+    printError(Strings::status(status));
+    return exitStatusFor(status);
   }
   if (interfaces.empty()) {
     printError(Strings::text("The device returned no interface names.",
@@ -176,7 +191,7 @@ int runInterfaces(const TerminalOptions& options) {
   }
   for (const auto& interface : interfaces) {
     const bool chosen = !config.interface.empty() && interface.name == config.interface;
-    std::printf("%s %s%s\n", interface.isUp ? "●" : "○", terminalSafe(interface.name).c_str(),
+    std::printf("%s %s%s\n", interface.isUp ? "●" : "○", displaySafe(interface.name).c_str(),
                 chosen ? "  ✓" : "");
   }
   return exitSuccess;

@@ -1,8 +1,11 @@
 #include "app/terminal/terminal_config.h"
 
-#include "app/settings_model.h"
+#include "app/file_problem_text.h"
 #include "menubar/strings.h"
 #include "traffic/memory_defaults_store.h"
+#include "traffic/port_text.h"
+#include "traffic/router_traffic_config.h"
+#include "traffic/settings_table.h"
 
 namespace pulsewell {
 namespace {
@@ -33,11 +36,18 @@ std::string describe(RouterConfigProblem problem) {
   return {};
 }
 
+std::string unreadableSettings(const FileProblem& problem) {
+  return Strings::text("The stored settings cannot be read: ",
+                       "Die gespeicherten Einstellungen können nicht gelesen werden: ") +
+         fileProblemText(problem, Strings::german()) + ".";
+}
+
 }  // namespace
 
 std::variant<TerminalSettings, TerminalConfigProblem> terminalSettings(
     const TerminalOptions& options, const DefaultsStore& stored,
-    const std::optional<std::string>& community, bool needInterface) {
+    const std::optional<std::string>& community, bool needInterface,
+    const std::optional<FileProblem>& unreadable) {
   // Lay the overrides over a copy, so the user's stored settings stay untouched and the
   // configuration is checked by exactly the rules the panel uses.
   MemoryDefaultsStore effective;
@@ -46,17 +56,20 @@ std::variant<TerminalSettings, TerminalConfigProblem> terminalSettings(
   }
   if (options.host) effective.set(SettingsKey::routerHost, *options.host);
   // A typed port follows the settings form's rule: text that is no number counts as 0.
-  if (options.port)
-    effective.set(SettingsKey::routerPort, SettingsModel::portNumber(*options.port));
+  if (options.port) effective.set(SettingsKey::routerPort, portNumber(*options.port));
   if (options.interface) effective.set(SettingsKey::routerInterface, *options.interface);
   if (options.swap) effective.set(SettingsKey::routerSwapDirections, true);
 
   auto checked = RouterTrafficConfig::check(effective, community);
-  if (const auto* problem = std::get_if<RouterConfigProblem>(&checked)) {
-    return TerminalConfigProblem{describe(*problem)};
+  // What the stored settings would have given is missing because they could not be read.
+  const auto* problem = std::get_if<RouterConfigProblem>(&checked);
+  if (unreadable && problem != nullptr && *problem == RouterConfigProblem::noHost) {
+    return TerminalConfigProblem{unreadableSettings(*unreadable)};
   }
+  if (problem != nullptr) return TerminalConfigProblem{describe(*problem)};
   auto& config = std::get<RouterTrafficConfig>(checked);
   if (needInterface && config.interface.empty()) {
+    if (unreadable) return TerminalConfigProblem{unreadableSettings(*unreadable)};
     return TerminalConfigProblem{Strings::text(
         "No interface chosen: pass --interface NAME ('pulsewell interfaces' lists them) or "
         "pick one in the settings window.",
@@ -65,9 +78,9 @@ std::variant<TerminalSettings, TerminalConfigProblem> terminalSettings(
   }
   return TerminalSettings{
       .config = std::move(config),
-      .inBits = options.bits || effective.boolean(SettingsKey::speedInBits),
-      .downLineSpeed = effective.integer(SettingsKey::routerLineSpeed),
-      .upLineSpeed = effective.integer(SettingsKey::routerLineSpeedUp),
+      .inBits = options.bits || settingFlag(effective, Setting::speedInBits),
+      .downLineSpeed = settingNumber(effective, Setting::routerLineSpeed),
+      .upLineSpeed = settingNumber(effective, Setting::routerLineSpeedUp),
   };
 }
 

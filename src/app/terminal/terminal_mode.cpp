@@ -11,8 +11,10 @@
 namespace pulsewell {
 
 bool isTerminalCommand(std::string_view argument) {
-  return argument == "watch" || argument == "interfaces" || argument == "help" ||
-         argument == "--help" || argument == "-h" || argument == "--version" || argument == "-V";
+  // Every word is a command here (an unknown one is bad usage); the desktop program takes
+  // only options, Qt's among them.
+  return !argument.starts_with('-') || argument == "--help" || argument == "-h" ||
+         argument == "--version" || argument == "-V";
 }
 
 int runTerminalMode(int argc, char** argv) {

@@ -4,7 +4,7 @@
 
 namespace pulsewell {
 
-// True for the arguments the terminal mode answers: watch, interfaces, --help, --version.
+// True for the arguments the terminal mode answers: any command word, --help, --version.
 bool isTerminalCommand(std::string_view argument);
 
 // Runs `pulsewell watch` / `pulsewell interfaces` / --help / --version; the exit status.

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <string_view>
 
+#include "traffic/connection_check.h"
+#include "traffic/port_text.h"
+
 namespace pulsewell {
 namespace {
 
@@ -39,6 +42,20 @@ std::optional<std::uint64_t> positiveCount(std::string_view text) {
 
 TerminalUsageError usageError(std::string message) {
   return {std::move(message) + "\nTry 'pulsewell --help'."};
+}
+
+// A value that no device could take is bad usage, told apart from settings that are
+// missing; the checks are the settings form's.
+std::optional<TerminalUsageError> unusableConnectionValue(std::string_view name,
+                                                          const std::string& value) {
+  if (name == "--host" && hostProblem(value)) {
+    return usageError("--host needs a device address without spaces.");
+  }
+  if (name == "--port" && !isUsablePort(portNumber(value))) {
+    return usageError("--port needs a whole number from 1 to 65535.");
+  }
+  if (name == "--interface" && value.empty()) return usageError("--interface needs a name.");
+  return std::nullopt;
 }
 
 }  // namespace
@@ -79,6 +96,7 @@ Result parseTerminalOptions(const std::vector<std::string>& arguments) {
     if (connectionOption || watchValueOption) {
       if (!value && i + 1 < arguments.size()) value = arguments[++i];
       if (!value) return usageError("Option " + std::string(name) + " needs a value.");
+      if (auto refusal = unusableConnectionValue(name, *value)) return std::move(*refusal);
       if (name == "--host") options.host = *value;
       if (name == "--port") options.port = *value;
       if (name == "--interface") options.interface = *value;
@@ -111,8 +129,8 @@ std::string terminalUsage() {
          "  watch          Show the live rates of the configured interface\n"
          "  interfaces     List the device's interfaces (\u25cf up, \u25cb down)\n"
          "  --status       Show what the running panel entry shows\n"
-         "  --help         Show this help\n"
-         "  --version      Show the version\n"
+         "  -h, --help     Show this help\n"
+         "  -V, --version  Show the version\n"
          "\n"
          "Options (for this run only; the stored settings stay as they are):\n"
          "  --host ADDRESS     device address or host name\n"
@@ -125,7 +143,17 @@ std::string terminalUsage() {
          "  --json             one JSON object per sample (watch only)\n"
          "\n"
          "The community comes from the keyring (saved by the settings window) or from the\n"
-         "environment variable PULSEWELL_COMMUNITY; it is never read from the command line.\n";
+         "environment variable PULSEWELL_COMMUNITY; it is never read from the command line.\n"
+         "\n"
+         "Exit status:\n"
+         "  0  success (watch: the last sample read the interface, up or down)\n"
+         "  1  no desktop to start on; --status: Pulsewell is not running\n"
+         "  2  bad usage: an unknown command or option, or a bad option value\n"
+         "  3  not configured: no usable device address, port, community or interface\n"
+         "  4  the device did not answer\n"
+         "  5  the device answered, but not with the interface's counters\n"
+         "\n"
+         "The manual page pulsewell(1) says more, and describes the JSON output.\n";
 }
 
 }  // namespace pulsewell

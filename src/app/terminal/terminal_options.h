@@ -16,7 +16,7 @@ struct TerminalOptions {
 
   Command command = Command::help;
   std::optional<std::string> host;
-  std::optional<std::string> port;  // as typed; validated with the stored-settings rules
+  std::optional<std::string> port;  // as typed: 1 to 65535 by the settings form's rule
   std::optional<std::string> interface;
   bool bits = false;
   bool swap = false;

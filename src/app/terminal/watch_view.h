@@ -17,10 +17,6 @@ std::string watchLineWithHistory(const TrafficPresentation& shown, std::size_t h
 // The newest `width` values as block characters, scaled like the panel's graph.
 std::string sparkline(const std::vector<double>& values, double peak, std::size_t width);
 
-// `text` with control characters (which a device could use to drive the terminal)
-// replaced by U+FFFD.
-std::string terminalSafe(std::string_view text);
-
 // One JSON object: status, its text, rates in bytes per second (null without a rate) and
 // the totals.
 std::string watchJson(const TrafficPresentation& shown);

@@ -6,27 +6,27 @@
 #include <QWidget>
 
 #include "menubar/qt/router_menu_bar_graph.h"
+#include "menubar/qt/system_colours.h"
 
 namespace pulsewell::PopoverStyle {
 
 namespace {
 
-bool darkAppearance() {
-  return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
-}
-
-QFont systemFont(qreal points, QFont::Weight weight) {
+// The type sizes are those of a platform where a point is a pixel at scale 1, so they are
+// pixel sizes here; Qt scales them with the screen's device-pixel ratio. Sized in points,
+// they grew by a third at 96 dots per inch and the rates no longer fit the fixed width.
+QFont systemFont(int pixels, QFont::Weight weight) {
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  font.setPointSizeF(points);
+  font.setPixelSize(pixels);
   font.setWeight(weight);
   return font;
 }
 
 // The menu-bar value font has already been chosen for digits of one width; the popover
 // takes its family at other sizes so its numbers do not jitter either.
-QFont digitsFont(qreal points, QFont::Weight weight) {
+QFont digitsFont(int pixels, QFont::Weight weight) {
   QFont font = RouterMenuBarGraph::valueFont();
-  font.setPointSizeF(points);
+  font.setPixelSize(pixels);
   font.setWeight(weight);
   return font;
 }
@@ -34,11 +34,11 @@ QFont digitsFont(qreal points, QFont::Weight weight) {
 }  // namespace
 
 QColor green() {
-  return darkAppearance() ? QColor(0x30, 0xD1, 0x58) : QColor(0x34, 0xC7, 0x59);
+  return SystemColours::green(SystemColours::darkPalette());
 }
 
 QColor orange() {
-  return darkAppearance() ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xFF, 0x95, 0x00);
+  return SystemColours::orange(SystemColours::darkPalette());
 }
 
 QColor secondary() {
@@ -48,19 +48,19 @@ QColor secondary() {
 }
 
 QFont headline() {
-  return systemFont(11, QFont::Bold);
+  return systemFont(13, QFont::Bold);
 }
 QFont caption() {
-  return systemFont(9, QFont::Normal);
+  return systemFont(10, QFont::Normal);
 }
 QFont caption2() {
-  return systemFont(8, QFont::Normal);
+  return systemFont(10, QFont::Normal);
 }
 QFont rate() {
   return digitsFont(18, QFont::DemiBold);
 }
 QFont captionDigits() {
-  return digitsFont(9, QFont::Normal);
+  return digitsFont(10, QFont::Normal);
 }
 
 void setTextColour(QWidget& widget, const QColor& colour) {

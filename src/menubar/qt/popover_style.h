@@ -14,10 +14,11 @@ QColor orange();
 // Text of lesser importance: the label colour, dimmed.
 QColor secondary();
 
+// Headline 13 pixels bold; captions 10 pixels.
 QFont headline();
 QFont caption();
 QFont caption2();
-// The large rates: 18 points, semibold, digits of one width.
+// The large rates: 18 pixels, semibold, digits of one width.
 QFont rate();
 // Caption size with digits of one width, for the totals.
 QFont captionDigits();

@@ -1,24 +1,27 @@
 #include "menubar/qt/popover_view.h"
 
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "app/settings_model.h"
 #include "menubar/qt/popover_graph_canvas.h"
 #include "menubar/qt/popover_style.h"
 #include "menubar/qt/system_number_locale.h"
 #include "menubar/strings.h"
 #include "menubar/traffic_presentation.h"
+#include "platform/local_network_settings.h"
 #include "platform/qt/qt_conversions.h"
 
 namespace pulsewell {
@@ -35,6 +38,11 @@ QLabel* makeLabel(const char* name, const QFont& font, QWidget* parent) {
   label->setFont(font);
   label->setTextFormat(Qt::PlainText);
   return label;
+}
+
+// The width a label needs for `text` on one line, in whole pixels rounded up.
+int oneLineWidth(const QFont& font, const QString& text) {
+  return static_cast<int>(std::ceil(QFontMetricsF(font).horizontalAdvance(text)));
 }
 
 // One rate block: the coloured title with its arrow above the rate in large type. The two
@@ -57,11 +65,12 @@ QWidget* rateBlock(const QString& title, const char* titleName, const char* rate
 }  // namespace
 
 PopoverView::PopoverView(SNMPTrafficService& service, DefaultsStore& defaults,
-                         std::function<void()> showSettings, QWidget* parent)
+                         std::function<void()> showSettings, bool german, QWidget* parent)
     : QWidget(parent),
       service_(service),
       defaults_(defaults),
-      showSettings_(std::move(showSettings)) {
+      showSettings_(std::move(showSettings)),
+      german_(german) {
   setObjectName(QStringLiteral("popoverView"));
   setFixedWidth(popoverWidth);
 
@@ -73,14 +82,13 @@ PopoverView::PopoverView(SNMPTrafficService& service, DefaultsStore& defaults,
   header->setContentsMargins(0, 0, 0, 0);
   title_ = makeLabel("title", PopoverStyle::headline(), this);
   status_ = makeLabel("status", PopoverStyle::caption(), this);
-  status_->setWordWrap(true);
   status_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   header->addWidget(title_, 0, Qt::AlignVCenter);
   header->addStretch(1);
   header->addWidget(status_, 0, Qt::AlignVCenter);
   layout->addLayout(header);
 
-  settingsButton_ = new QPushButton(toQString(Strings::settings()), this);
+  settingsButton_ = new QPushButton(toQString(Strings::settings(german_)), this);
   settingsButton_->setObjectName(QStringLiteral("settingsButton"));
   connect(settingsButton_, &QPushButton::clicked, this, [this] {
     if (showSettings_) showSettings_();
@@ -93,10 +101,9 @@ PopoverView::PopoverView(SNMPTrafficService& service, DefaultsStore& defaults,
   detailsLayout->setContentsMargins(0, 0, 0, 0);
   detailsLayout->setSpacing(itemSpacing);
 
-  privacyButton_ = new QPushButton(toQString(Strings::openPrivacy()), details_);
+  privacyButton_ = new QPushButton(toQString(Strings::openPrivacy(german_)), details_);
   privacyButton_->setObjectName(QStringLiteral("privacyButton"));
-  connect(privacyButton_, &QPushButton::clicked, this,
-          [] { SettingsModel::openLocalNetworkSettings(); });
+  connect(privacyButton_, &QPushButton::clicked, this, [] { openLocalNetworkSettings(); });
   detailsLayout->addWidget(privacyButton_, 0, Qt::AlignLeft);
 
   auto* rates = new QHBoxLayout;
@@ -154,8 +161,10 @@ void PopoverView::scheduleRefresh() {
 }
 
 void PopoverView::refresh() {
-  const TrafficPresentation shown = TrafficPresentation::make(
-      TrafficSnapshot::of(service_), DisplaySettings::read(defaults_, systemNumberLocale()));
+  DisplaySettings settings = DisplaySettings::read(defaults_, systemNumberLocale());
+  settings.german = german_;
+  const TrafficPresentation shown =
+      TrafficPresentation::make(TrafficSnapshot::of(service_), settings);
 
   const QString statusText = toQString(shown.statusText);
   status_->setText(statusText);
@@ -166,14 +175,19 @@ void PopoverView::refresh() {
   // The title keeps one line and is cut short when it must; it gives up room to the status
   // only down to two fifths of the row, and a long status wraps instead.
   const QFontMetrics titleMetrics(title_->font());
-  const int statusWidth = QFontMetrics(status_->font()).horizontalAdvance(statusText);
+  const int statusWidth = oneLineWidth(status_->font(), statusText);
   const int titleRoom = std::max(contentWidth - statusWidth - itemSpacing, contentWidth * 2 / 5);
   title_->setText(titleMetrics.horizontalAdvance(title) <= titleRoom
                       ? title
                       : titleMetrics.elidedText(title, Qt::ElideRight, titleRoom));
-  title_->setToolTip(title);
-  status_->setMaximumWidth(contentWidth - titleMetrics.horizontalAdvance(title_->text()) -
-                           itemSpacing);
+  // Tooltips take text that looks like markup as markup; the name must stay text.
+  title_->setToolTip(Qt::convertFromPlainText(title));
+  // The status keeps one line wherever that fits beside the title; a wrapping label would
+  // break its line short of the room it has.
+  const int statusRoom = contentWidth - oneLineWidth(title_->font(), title_->text()) - itemSpacing;
+  status_->setWordWrap(statusWidth > statusRoom);
+  status_->setMinimumWidth(std::min(statusWidth, statusRoom));
+  status_->setMaximumWidth(statusRoom);
 
   settingsButton_->setVisible(!shown.configured);
   details_->setVisible(shown.configured);

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "menubar/strings.h"
 #include "traffic/defaults_store.h"
 #include "traffic/signal.h"
 #include "traffic/snmp_traffic_service.h"
@@ -25,9 +26,10 @@ class PopoverView : public QWidget {
  public:
   static constexpr int popoverWidth = 280;
 
-  // `showSettings` runs when the settings button is pressed.
+  // `showSettings` runs when the settings button is pressed; `german` is the language.
   PopoverView(SNMPTrafficService& service, DefaultsStore& defaults,
-              std::function<void()> showSettings, QWidget* parent = nullptr);
+              std::function<void()> showSettings, bool german = Strings::german(),
+              QWidget* parent = nullptr);
   ~PopoverView() override;
   PopoverView(const PopoverView&) = delete;
   PopoverView& operator=(const PopoverView&) = delete;
@@ -44,6 +46,7 @@ class PopoverView : public QWidget {
   SNMPTrafficService& service_;
   DefaultsStore& defaults_;
   std::function<void()> showSettings_;
+  bool german_;
   Subscription serviceChanges_;
   Subscription settingsChanges_;
   QTimer refreshTimer_;

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "menubar/qt/system_colours.h"
 #include "menubar/router_menu_bar_graph_layout.h"
 
 namespace pulsewell::RouterMenuBarGraph {
@@ -98,18 +99,17 @@ struct Colours {
 // The platform's label colour, and the system green and orange of the palette's appearance.
 Colours colours(BarTone tone = BarTone::followPalette) {
   const QPalette palette = QGuiApplication::palette();
-  const bool dark = tone == BarTone::followPalette
-                        ? palette.color(QPalette::Window).lightness() < 128
-                        : tone == BarTone::dark;
+  const bool dark =
+      tone == BarTone::followPalette ? SystemColours::darkPalette() : tone == BarTone::dark;
   QColor label = palette.color(QPalette::WindowText);
   if (tone != BarTone::followPalette)
     label = dark ? QColor(0xF2, 0xF2, 0xF2) : QColor(0x1E, 0x1E, 0x1E);
   return Colours{
       .label = label,
-      .green = dark ? QColor(0x30, 0xD1, 0x58) : QColor(0x34, 0xC7, 0x59),
-      .orange = dark ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xFF, 0x95, 0x00),
-      .greenText = dark ? QColor(0x30, 0xD1, 0x58) : QColor(0x1A, 0x7F, 0x37),
-      .orangeText = dark ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xC8, 0x5A, 0x00),
+      .green = SystemColours::green(dark),
+      .orange = SystemColours::orange(dark),
+      .greenText = dark ? SystemColours::green(dark) : QColor(0x1A, 0x7F, 0x37),
+      .orangeText = dark ? SystemColours::orange(dark) : QColor(0xC8, 0x5A, 0x00),
   };
 }
 

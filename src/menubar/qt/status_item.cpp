@@ -20,7 +20,7 @@
 #include "menubar/strings.h"
 #include "platform/qt/qt_conversions.h"
 #include "platform/qt/status_notifier_item.h"
-#include "traffic/secret_store.h"
+#include "traffic/application_identifier.h"
 
 namespace pulsewell {
 
@@ -165,7 +165,7 @@ void StatusItem::scheduleRedraw() {
 void StatusItem::redraw() {
   shown_ = TrafficPresentation::make(TrafficSnapshot::of(service_),
                                      DisplaySettings::read(defaults_, systemNumberLocale()));
-  const PanelEntryForm stored = panelEntryFormNamed(defaults_.string(SettingsKey::panelEntry));
+  const PanelEntryForm stored = storedPanelEntryForm(defaults_);
   // An XEmbed cell is a square whatever is chosen.
   form_ = tray_ ? PanelEntryForm::square : resolvedForm(stored, host_);
 

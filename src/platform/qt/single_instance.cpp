@@ -6,14 +6,18 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QStringList>
 #include <QTimer>
+#include <optional>
 #include <utility>
 
-#include "traffic/secret_store.h"
+#include "platform/peer_user.h"
+#include "platform/private_folder.h"
+#include "traffic/application_identifier.h"
 
 namespace pulsewell {
 
@@ -27,6 +31,17 @@ constexpr int clientTimeoutMs = 2000;
 // How long a start waits for another start racing it through claim().
 constexpr int claimLockTimeoutMs = 3000;
 constexpr int aliveProbeTimeoutMs = 500;
+// sun_path holds 108 bytes with the terminating NUL.
+constexpr qsizetype socketPathLimit = 107;
+// A display name longer than this (a path in WAYLAND_DISPLAY) is shortened to a digest.
+constexpr qsizetype displayNameLimit = 32;
+// Marks a name in the abstract socket namespace.
+constexpr QChar abstractMarker = u'@';
+
+QString digest(const QString& text) {
+  return QString::fromLatin1(
+      QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex().left(12));
+}
 
 QString displayName() {
   QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
@@ -38,7 +53,7 @@ QString displayName() {
                        (c >= u'0' && c <= u'9') || c == u'.' || c == u'-';
     if (!plain) c = u'_';
   }
-  return display;
+  return display.size() > displayNameLimit ? digest(display) : display;
 }
 
 // A second settings folder is a second profile (the demo runs one beside the user's own):
@@ -47,9 +62,23 @@ QString profileSuffix() {
   const QString config = QDir::cleanPath(qEnvironmentVariable("XDG_CONFIG_HOME"));
   const QString standard = QDir::cleanPath(QDir::homePath() + QStringLiteral("/.config"));
   if (config.isEmpty() || config == QStringLiteral(".") || config == standard) return {};
-  const QByteArray digest =
-      QCryptographicHash::hash(config.toUtf8(), QCryptographicHash::Sha256).toHex().left(12);
-  return u'-' + QString::fromLatin1(digest);
+  return u'-' + digest(config);
+}
+
+// What Qt is given to listen on or connect to.
+struct Address {
+  QString name;
+  bool abstract = false;
+};
+
+Address addressOf(const QString& serverPath) {
+  if (serverPath.startsWith(abstractMarker)) return {serverPath.mid(1), true};
+  return {serverPath, false};
+}
+
+void connectTo(QLocalSocket& socket, const Address& address) {
+  if (address.abstract) socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+  socket.connectToServer(address.name);
 }
 
 QByteArray firstLine(QByteArray text) {
@@ -61,11 +90,25 @@ QByteArray firstLine(QByteArray text) {
 }  // namespace
 
 QString SingleInstance::defaultServerPath() {
-  QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  const QFileInfo info(folder);
-  if (folder.isEmpty() || !info.isDir() || !info.isWritable()) folder = QDir::tempPath();
-  return folder + u'/' + QString::fromLatin1(applicationIdentifier) + u'-' +
-         QString::number(::getuid()) + u'-' + displayName() + profileSuffix();
+  const QString identifier = QString::fromLatin1(applicationIdentifier);
+  const QString user = QString::number(::geteuid());
+  const QString name = QStringLiteral("instance-") + displayName() + profileSuffix();
+  QStringList folders;
+  if (const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+      QDir::isAbsolutePath(runtime)) {
+    folders.append(runtime + u'/' + identifier);
+  }
+  folders.append(QDir::tempPath() + u'/' + identifier + u'-' + user);
+  for (const QString& folder : folders) {
+    QString path = folder + u'/' + name;
+    if (QFile::encodeName(path).size() <= socketPathLimit &&
+        ensurePrivateFolder(QFile::encodeName(folder).toStdString())) {
+      return path;
+    }
+  }
+  // Another user holds the folders' names, or the paths are too long for a socket: the
+  // abstract namespace has no files to plant, and every peer's user is checked.
+  return abstractMarker + u'/' + identifier + u'-' + user + u'/' + name;
 }
 
 SingleInstance::SingleInstance(QString serverPath, QObject* parent)
@@ -75,21 +118,31 @@ SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::claim() {
   if (server_ != nullptr) return true;
+  const Address address = addressOf(path_);
   // Two starts at the same moment must not both decide the socket is stale.
-  QLockFile lock(path_ + QStringLiteral(".lock"));
-  lock.tryLock(claimLockTimeoutMs);
+  std::optional<QLockFile> lock;
+  if (!address.abstract) {
+    lock.emplace(path_ + QStringLiteral(".lock"));
+    lock->tryLock(claimLockTimeoutMs);
+  }
 
   {
     QLocalSocket probe;
-    probe.connectToServer(path_);
-    if (probe.waitForConnected(aliveProbeTimeoutMs)) return false;
+    connectTo(probe, address);
+    // Only an instance of this user's is handed over to; anyone else's listener there is
+    // a squatter, not a reason to stay away.
+    if (probe.waitForConnected(aliveProbeTimeoutMs) &&
+        peerIsThisUser(static_cast<int>(probe.socketDescriptor()))) {
+      return false;
+    }
   }
 
-  // Nobody answers: whatever lies at the path is left from an instance that ended.
-  QLocalServer::removeServer(path_);
+  // Nobody of ours answers: whatever lies at the path is left from an instance that ended.
+  if (!address.abstract) QLocalServer::removeServer(path_);
   auto* server = new QLocalServer(this);
-  server->setSocketOptions(QLocalServer::UserAccessOption);
-  if (!server->listen(path_)) {
+  server->setSocketOptions(address.abstract ? QLocalServer::AbstractNamespaceOption
+                                            : QLocalServer::UserAccessOption);
+  if (!server->listen(address.name)) {
     delete server;
     return true;
   }
@@ -110,6 +163,12 @@ void SingleInstance::setStatusProvider(std::function<QString()> provider) {
 }
 
 void SingleInstance::serve(QLocalSocket* socket) {
+  // Other users get no answer: neither the status nor a window of this session.
+  if (!peerIsThisUser(static_cast<int>(socket->socketDescriptor()))) {
+    socket->abort();
+    socket->deleteLater();
+    return;
+  }
   connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
   connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answer(socket); });
   auto* deadline = new QTimer(socket);
@@ -147,8 +206,10 @@ std::optional<QString> SingleInstance::ask(const QString& serverPath, const QStr
                                            int timeoutMs) {
   const QDeadlineTimer deadline(timeoutMs);
   QLocalSocket socket;
-  socket.connectToServer(serverPath);
+  connectTo(socket, addressOf(serverPath));
   if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) return std::nullopt;
+  // Whatever another user's listener says is not our instance's answer.
+  if (!peerIsThisUser(static_cast<int>(socket.socketDescriptor()))) return std::nullopt;
   socket.write(request.toUtf8() + '\n');
   if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) return std::nullopt;
 

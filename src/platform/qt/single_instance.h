@@ -12,7 +12,9 @@ namespace pulsewell {
 
 // One running program per desktop login. The first start listens on a local socket
 // named after the application identifier, the user and the display; a later start finds
-// it there and hands over its request instead of running a second tray entry.
+// it there and hands over its request instead of running a second tray entry. Both sides
+// deal only with processes of the same user (SO_PEERCRED): another user's listener is not
+// taken for the running instance, and another user's requests go unanswered.
 //
 // Requests are one line each: "settings" (open the settings window) and "status" (the
 // entry's current accessibility label, for `pulsewell --status`).
@@ -23,10 +25,14 @@ class SingleInstance : public QObject {
   static constexpr const char* settingsRequest = "settings";
   static constexpr const char* statusRequest = "status";
 
-  // $XDG_RUNTIME_DIR (else the temporary folder) / <application id>-<uid>-<display>, plus
-  // a digest of $XDG_CONFIG_HOME when that is not the standard ~/.config.
+  // instance-<display>, plus a digest of $XDG_CONFIG_HOME when that is not the standard
+  // ~/.config, in a folder only this user can enter: $XDG_RUNTIME_DIR/<application id>,
+  // else <temporary folder>/<application id>-<uid>. Where another user holds those names
+  // or the path would not fit a socket address, a name in the abstract namespace, marked
+  // by a leading '@'.
   static QString defaultServerPath();
 
+  // `serverPath`: a socket path, or '@' and a name in the abstract namespace.
   explicit SingleInstance(QString serverPath, QObject* parent = nullptr);
   ~SingleInstance() override;
   SingleInstance(const SingleInstance&) = delete;

@@ -22,7 +22,9 @@
 #include "pulsewell_version.h"
 #include "shell_test_support.h"
 #include "snmp/snmp_error.h"
+#include "traffic/application_identifier.h"
 #include "traffic/memory_defaults_store.h"
+#include "traffic/settings_table.h"
 
 namespace pulsewell {
 namespace {

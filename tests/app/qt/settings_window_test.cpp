@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
@@ -21,12 +22,13 @@
 #include <string>
 #include <vector>
 
-#include "app/login_item.h"
 #include "app/qt/settings_interface_row.h"
 #include "snmp/snmp_error.h"
 #include "tests/support/test_main_queue.h"
+#include "traffic/login_item.h"
 #include "traffic/memory_defaults_store.h"
 #include "traffic/secret_store.h"
+#include "traffic/settings_table.h"
 #include "traffic/snmp_traffic_service.h"
 
 namespace pulsewell {
@@ -420,6 +422,16 @@ TEST_F(SettingsWindowTest, InterfaceNamesAreShownAsPlainText) {
   EXPECT_EQ(labelText("selectedValue"), "<b>eth0</b>");
 }
 
+TEST_F(SettingsWindowTest, DirectionControlsInInterfaceNamesShowInsteadOfReordering) {
+  open();
+  loadInterfaces({{"wan\u202Eltr", true}, {"\u2067lan\u2069", false}});
+  EXPECT_EQ(row("wan\u202Eltr")->findChild<QLabel*>("interfaceName")->text(), "wan\uFFFDltr");
+  EXPECT_EQ(row("\u2067lan\u2069")->findChild<QLabel*>("interfaceName")->text(), "\uFFFDlan\uFFFD");
+  QTest::mouseClick(row("wan\u202Eltr"), Qt::LeftButton);
+  EXPECT_EQ(labelText("selectedValue"), "wan\uFFFDltr");
+  EXPECT_EQ(defaults.string(SettingsKey::routerInterface), "wan\u202Eltr") << "the device's name";
+}
+
 TEST_F(SettingsWindowTest, LongTextsNeverWidenTheForm) {
   loginItem.failure =
       "Cannot turn on launch at login: /home/someone/.config/autostart/"
@@ -438,6 +450,99 @@ TEST_F(SettingsWindowTest, LongTextsNeverWidenTheForm) {
   EXPECT_LE(message->mapTo(window.get(), QPoint(message->width(), 0)).x(), window->width());
   EXPECT_GT(message->height(), message->fontMetrics().height()) << "the path wraps";
 }
+
+// The longest status texts of each language, in the status row and in the message line:
+// every control keeps inside the fixed window, also with the interface list shown.
+struct LongStatusCase {
+  const char* name;
+  bool german;
+  SNMPError error;
+  const char* text;
+};
+
+// The case as its test name shows it.
+void PrintTo(const LongStatusCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class SettingsWindowWithALongStatus : public SettingsWindowTest,
+                                      public ::testing::WithParamInterface<LongStatusCase> {
+ protected:
+  // Saves a screenshot, then checks that every control lies within the visible width of
+  // the scrolling form, which is the window's, and that the long texts are shown whole.
+  void expectEverythingInside(const char* shot) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const QString folder = QStringLiteral(PULSEWELL_BINARY_DIR "/artifacts/app");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    EXPECT_TRUE(window->grab().save(
+        QStringLiteral("%1/settings-%2-%3.png")
+            .arg(folder, QString::fromLatin1(GetParam().name), QString::fromLatin1(shot))));
+
+    const auto* scroll = find<QScrollArea>("formScrollArea");
+    const QWidget* viewport = scroll->viewport();
+    const QRect visible(viewport->mapTo(window.get(), QPoint(0, 0)), viewport->size());
+    EXPECT_LE(visible.right(), window->width() - 1);
+    for (const QWidget* widget : window->findChildren<QWidget*>()) {
+      const bool control = qobject_cast<const QGroupBox*>(widget) != nullptr ||
+                           qobject_cast<const QLineEdit*>(widget) != nullptr ||
+                           qobject_cast<const QComboBox*>(widget) != nullptr ||
+                           qobject_cast<const QAbstractButton*>(widget) != nullptr ||
+                           qobject_cast<const QLabel*>(widget) != nullptr ||
+                           qobject_cast<const QScrollArea*>(widget) != nullptr;
+      if (!control || widget == scroll || !widget->isVisible()) continue;
+      const QRect area(widget->mapTo(window.get(), QPoint(0, 0)), widget->size());
+      const std::string name = widget->objectName().toStdString();
+      EXPECT_GE(area.left(), visible.left()) << shot << ": " << name;
+      EXPECT_LE(area.right(), visible.right()) << shot << ": " << name;
+    }
+
+    for (const auto* label : {find<QLabel>("statusValue"), find<QLabel>("message")}) {
+      if (!label->isVisible()) continue;
+      EXPECT_EQ(label->text(), QString::fromUtf8(GetParam().text));
+      EXPECT_TRUE(label->wordWrap()) << shot << ": " << label->objectName().toStdString();
+      EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+          << shot << ": " << label->objectName().toStdString() << " is cut";
+    }
+    const auto* selected = find<QLabel>("selectedValue");
+    EXPECT_GE(selected->width(), selected->fontMetrics().horizontalAdvance(selected->text()))
+        << shot << ": the chosen interface is cut";
+  }
+};
+
+TEST_P(SettingsWindowWithALongStatus, WrapsItAndKeepsEveryControlInsideTheWindow) {
+  const LongStatusCase& c = GetParam();
+  service = failingService(queue, c.error);
+  defaults.set(SettingsKey::routerInterface, std::string("eth0"));
+  open(c.german);
+  service->apply(RouterTrafficConfig{"192.0.2.1", 161, "velmar", "eth0", false});
+  ASSERT_TRUE(queue->runUntil([&] { return labelText("statusValue") == c.text; }));
+
+  type("hostField", "192.0.2.1");
+  QTest::mouseClick(find<QPushButton>("saveButton"), Qt::LeftButton);
+  ASSERT_FALSE(fetches.empty());
+  fetches.back()({{}, std::make_exception_ptr(c.error)});
+  queue->drain();
+  ASSERT_TRUE(find<QLabel>("message")->isVisible());
+  expectEverythingInside("message");
+
+  loadInterfaces(threeInterfaces());
+  ASSERT_TRUE(find<QScrollArea>("interfaceList")->isVisible());
+  EXPECT_EQ(labelText("selectedValue"), "eth0");
+  expectEverythingInside("list");
+  window.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, SettingsWindowWithALongStatus,
+    ::testing::Values(LongStatusCase{"englishNoReply", false, SNMPError::timeout(),
+                                     "No reply (address, port, community?)"},
+                      LongStatusCase{"germanNoReply", true, SNMPError::timeout(),
+                                     "Keine Antwort (Adresse, Port, Community?)"},
+                      LongStatusCase{"englishDenied", false, SNMPError::localNetworkDenied(),
+                                     "Local network access denied"},
+                      LongStatusCase{"germanDenied", true, SNMPError::localNetworkDenied(),
+                                     "Zugriff aufs lokale Netz verweigert"}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(SettingsWindowTest, TitledAndClosableOnly) {
   open();

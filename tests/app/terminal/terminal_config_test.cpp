@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "traffic/memory_defaults_store.h"
+#include "traffic/settings_table.h"
 
 namespace pulsewell {
 namespace {

@@ -1,7 +1,9 @@
-// The real `pulsewell watch` reading its community from a real keyring: the command loads
-// the keyring module for this, and only for this.
+// The real `pulsewell watch` with its community in a real gnome-keyring (run through
+// scripts/with-keyring.sh on a private bus), against the simulator agent on 127.0.0.1. The
+// command loads the keyring module for this, and only for this.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -11,22 +13,28 @@
 #include "loaded_libraries.h"
 #include "platform/keychain.h"
 #include "program_run.h"
-#include "tests/support/keyring_required.h"
+#include "tests/support/keyring_test_support.h"
+#include "traffic/application_identifier.h"
 
 namespace pulsewell::test {
 namespace {
 
-// What with-keyring.sh set up: the bus, the keyring's folders and a throwaway home.
-std::map<std::string, std::string> keyringSession() {
-  std::map<std::string, std::string> env = {{"LC_ALL", "C.UTF-8"}, {"LD_DEBUG", "files"}};
-  for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
-                           "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "PATH"}) {
-    if (const char* value = std::getenv(name)) env[name] = value;  // NOLINT(concurrency-mt-unsafe)
+using namespace std::chrono_literals;
+
+// What the program needs of the session that with-keyring.sh set up.
+std::map<std::string, std::string> sessionEnvironment() {
+  std::map<std::string, std::string> environment = {{"LC_ALL", "C.UTF-8"},
+                                                    {"PATH", "/usr/bin:/bin"}};
+  for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
+                           "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS"}) {
+    if (const char* value = std::getenv(name)) {  // NOLINT(concurrency-mt-unsafe): one thread
+      environment[name] = value;
+    }
   }
-  return env;
+  return environment;
 }
 
-class TerminalKeyring : public ::testing::Test {
+class TerminalWithKeyring : public ::testing::Test {
  protected:
   void SetUp() override {
     REQUIRE_KEYRING();
@@ -35,19 +43,22 @@ class TerminalKeyring : public ::testing::Test {
   }
   void TearDown() override { keychain_.write("", applicationIdentifier); }
 
-  ProgramResult watch(const std::map<std::string, std::string>& env) const {
-    return runProgram(
-        {PULSEWELL_PROGRAM, "watch", "--host", "127.0.0.1", "--port", std::to_string(agent_.port()),
-         "--interface", "lo", "--json", "--count", "1"},
-        env);
+  std::vector<std::string> watch(const std::vector<std::string>& options) const {
+    std::vector<std::string> command = {PULSEWELL_PROGRAM, "watch",  "--host",
+                                        "127.0.0.1",       "--port", std::to_string(agent_.port()),
+                                        "--interface",     "lo"};
+    command.insert(command.end(), options.begin(), options.end());
+    return command;
   }
 
   SimulatorAgent agent_{{.community = "velmar"}};
   Keychain keychain_;
 };
 
-TEST_F(TerminalKeyring, WatchReadsTheCommunityThroughTheKeyringModule) {
-  const auto result = watch(keyringSession());
+TEST_F(TerminalWithKeyring, WatchReadsTheCommunityThroughTheKeyringModuleAlone) {
+  auto environment = sessionEnvironment();
+  environment["LD_DEBUG"] = "files";
+  const auto result = runProgram(watch({"--json", "--count", "1"}), environment);
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.out.find(R"("status":"up")"), std::string::npos) << result.out;
   const auto loaded = loadedLibraries(result.err);
@@ -56,15 +67,32 @@ TEST_F(TerminalKeyring, WatchReadsTheCommunityThroughTheKeyringModule) {
   EXPECT_FALSE(anyStartsWith(loaded, "libQt6"));
 }
 
-TEST_F(TerminalKeyring, ACommunityFromTheEnvironmentLeavesTheKeyringUnloaded) {
-  auto env = keyringSession();
-  env["PULSEWELL_COMMUNITY"] = "velmar";
-  const auto result = watch(env);
+TEST_F(TerminalWithKeyring, ACommunityFromTheEnvironmentLeavesTheKeyringUnloaded) {
+  auto environment = sessionEnvironment();
+  environment["LD_DEBUG"] = "files";
+  environment["PULSEWELL_COMMUNITY"] = "velmar";
+  const auto result = runProgram(watch({"--json", "--count", "1"}), environment);
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.out.find(R"("status":"up")"), std::string::npos) << result.out;
   const auto loaded = loadedLibraries(result.err);
   ASSERT_TRUE(anyStartsWith(loaded, "libc.so")) << result.err;
   EXPECT_FALSE(anyStartsWith(loaded, "libsecret-1"));
+}
+
+TEST_F(TerminalWithKeyring, CtrlCLogoutAndTerminationEndWatchCleanly) {
+  // A signal reaches one thread of the process that does not block it, so each is sent
+  // a few times: any thread left unblocked would end the program by it sooner or later.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGINT, SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    StartedProgram program(watch({"--interval", "0.05"}), sessionEnvironment());
+    // A printed sample: the community came from the keyring, whose threads now run.
+    ASSERT_TRUE(program.waitForOutput(
+        [](const std::string& out) { return out.find("Connected") != std::string::npos; }, 20s));
+    program.signal(signal);
+    const ProgramResult result = program.finish(20s);
+    EXPECT_EQ(result.signal, 0) << "ended by the signal instead of quitting";
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+  }
 }
 
 }  // namespace

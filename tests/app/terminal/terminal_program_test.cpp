@@ -1,11 +1,15 @@
 // The real pulsewell program in its terminal mode, against the simulator agent over
 // 127.0.0.1, with a settings folder of its own.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +18,7 @@
 #include "loaded_libraries.h"
 #include "program_run.h"
 #include "tests/support/snmpd_test.h"
+#include "tests/support/temporary_folder.h"
 #include "udp_peer.h"
 
 namespace pulsewell::test {
@@ -37,7 +42,6 @@ class TerminalProgram : public ::testing::Test {
         {.index = 2, .name = "eth0", .inOctets = 0, .outOctets = 0, .operStatus = 2});
     fs::create_directories(config_ / "pulsewell");
   }
-  void TearDown() override { fs::remove_all(home_); }
 
   void storeSettings(const std::string& json) const {
     std::ofstream(config_ / "pulsewell" / "settings.json") << json;
@@ -61,10 +65,8 @@ class TerminalProgram : public ::testing::Test {
   std::string port() const { return std::to_string(agent_.port()); }
 
   SimulatorAgent agent_{{.community = "velmar"}};
-  fs::path home_ =
-      fs::temp_directory_path() /
-      ("pulsewell-terminal-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-       "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+  test::TemporaryFolder folder_;
+  fs::path home_ = folder_.path();
   fs::path config_ = home_ / "config";
 };
 
@@ -101,7 +103,7 @@ TEST_F(TerminalProgram, PipedWatchPrintsPlainLinesFromStoredSettings) {
 TEST_F(TerminalProgram, ErrorsBecomeStatusLinesAndPollingGoesOn) {
   const auto result = run({"watch", "--host", "127.0.0.1", "--port", port(), "--interface", "wan",
                            "--count", "2", "--interval", "0.05"});
-  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.exitCode, 5) << result.err;
   EXPECT_EQ(lines(result.out),
             (std::vector<std::string>{"Interface not found  ↑ —  ↓ —  Total: ↓ 0 B  ↑ 0 B",
                                       "Interface not found  ↑ —  ↓ —  Total: ↓ 0 B  ↑ 0 B"}));
@@ -109,17 +111,51 @@ TEST_F(TerminalProgram, ErrorsBecomeStatusLinesAndPollingGoesOn) {
 
 TEST_F(TerminalProgram, WithoutUsableSettingsItSaysWhatIsMissing) {
   auto result = run({"watch"});
-  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.exitCode, 3);
   EXPECT_NE(result.err.find("No device address"), std::string::npos) << result.err;
   EXPECT_TRUE(result.out.empty());
 
   result = run({"watch", "--host", "127.0.0.1"}, false);
-  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.exitCode, 3);
   EXPECT_NE(result.err.find("No community"), std::string::npos) << result.err;
 
   result = run({"watch", "--host", "127.0.0.1", "--port", port()});
-  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.exitCode, 3);
   EXPECT_NE(result.err.find("No interface chosen"), std::string::npos) << result.err;
+}
+
+TEST_F(TerminalProgram, UnreadableStoredSettingsAreNamedAsTheProblem) {
+  const auto folder = config_ / "pulsewell";
+  const auto file = folder / "settings.json";
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    std::string reason;
+  };
+  const std::vector<Case> cases = {
+      {"the settings file is a folder", [&] { fs::create_directories(file); },
+       file.string() + " is a folder"},
+      {"the settings folder is a file", [&] { std::ofstream(folder) << "{}"; },
+       folder.string() + " is not a folder"},
+      {"the settings file is a pipe",
+       [&] {
+         fs::create_directories(folder);
+         ::mkfifo(file.c_str(), 0600);
+       },
+       file.string() + " is not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folder);
+    c.arrange();
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"watch"},
+          std::vector<std::string>{"watch", "--host", "127.0.0.1", "--port", port()}}) {
+      const auto result = run(arguments);
+      EXPECT_EQ(result.exitCode, 3);
+      EXPECT_EQ(result.err, "pulsewell: The stored settings cannot be read: " + c.reason + ".\n");
+    }
+  }
 }
 
 TEST_F(TerminalProgram, InterfacesListsUpStateAndMarksTheChosenOne) {
@@ -129,12 +165,111 @@ TEST_F(TerminalProgram, InterfacesListsUpStateAndMarksTheChosenOne) {
   EXPECT_EQ(result.out, "● lo\n○ eth0  ✓\n");
 }
 
+TEST_F(TerminalProgram, InterfaceNamesCannotDriveTheTerminalNorReorderTheLine) {
+  agent_.setInterface(
+      {.index = 1, .name = "\x1b]0;owned\x07wan\u202Eltr\u2066", .inOctets = 0, .outOctets = 0});
+  const auto result = run({"interfaces", "--host", "127.0.0.1", "--port", port()});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "● \uFFFD]0;owned\uFFFDwan\uFFFDltr\uFFFD\n○ eth0\n");
+}
+
+TEST_F(TerminalProgram, TakesAnIPv6AddressInBracketsAsUsersTypeIt) {
+  SimulatorAgent agent({.bindAddress = "::1", .community = "velmar"});
+  agent.setInterface({.index = 1, .name = "lo", .inOctets = 0, .outOctets = 0});
+  const auto result =
+      run({"interfaces", "--host", "[::1]", "--port", std::to_string(agent.port())});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "● lo\n");
+}
+
 TEST_F(TerminalProgram, InterfacesReportsAFailureAsItsStatus) {
   // Nothing listens there: the refusal comes back at once.
   const auto result =
       run({"interfaces", "--host", "127.0.0.1", "--port", std::to_string(test::unusedUdpPort())});
-  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.exitCode, 4);
   EXPECT_EQ(result.err, "pulsewell: Device unreachable\n");
+}
+
+// What a script relies on: the exit status tells what happened, and standard output carries
+// data only, so it is empty whenever there is none.
+TEST_F(TerminalProgram, ExitStatusTellsScriptsWhatHappened) {
+  agent_.setInterface({.index = 3, .name = "old0", .hasHighCapacityCounters = false});
+  const std::string unused = std::to_string(test::unusedUdpPort());
+  struct Case {
+    std::vector<std::string> arguments;
+    int exitCode;
+    bool data;  // output on stdout and nothing on stderr, else the reverse
+  };
+  const auto watching = [](const std::string& port, const std::string& interface) {
+    return std::vector<std::string>{"watch",       "--host",  "127.0.0.1", "--port", port,
+                                    "--interface", interface, "--count",   "1"};
+  };
+  const std::vector<Case> cases = {
+      {watching(port(), "lo"), 0, true},
+      {watching(port(), "eth0"), 0, true},  // a down interface is a reading too
+      {watching(port(), "wan"), 5, true},
+      {watching(port(), "old0"), 5, true},
+      {watching(unused, "lo"), 4, true},
+      {{"interfaces", "--host", "127.0.0.1", "--port", port()}, 0, true},
+      {{"interfaces", "--host", "127.0.0.1", "--port", unused}, 4, false},
+      {{"watch", "--host", "127.0.0.1", "--port", port()}, 3, false},
+      {{"interfaces"}, 3, false},
+      {{"watch", "--port", "0"}, 2, false},
+      {{"interfaces", "--host", "router one"}, 2, false},
+      {{"sing"}, 2, false},
+      {{"--status"}, 1, false},
+  };
+  for (const auto& [arguments, exitCode, data] : cases) {
+    const auto result = run(arguments);
+    const std::string shown = arguments.front() + " " + arguments.back();
+    EXPECT_EQ(result.exitCode, exitCode) << shown << ": " << result.err;
+    EXPECT_EQ(result.out.empty(), !data) << shown << ": " << result.out;
+    EXPECT_EQ(result.err.empty(), data) << shown << ": " << result.err;
+  }
+}
+
+// The schema pulsewell(1) documents: every line one object with exactly these members, of
+// these types, whatever the status.
+TEST_F(TerminalProgram, JsonLinesKeepTheirSchemaInEveryStatus) {
+  const std::set<std::string> members = {"status",        "statusText", "downBytesPerSec",
+                                         "upBytesPerSec", "totalDown",  "totalUp"};
+  const std::set<std::string> statuses = {
+      "up",     "down",         "noReply",           "unreachable",
+      "denied", "invalidReply", "interfaceNotFound", "noCounters"};
+  std::uint64_t in = 1000;
+  agent_.setSource([&, table = agent_.table()]() mutable {
+    in += 4000;
+    table.setInterface({.index = 1, .name = "lo", .inOctets = in, .outOctets = in / 2});
+    return table;
+  });
+  const std::string unused = std::to_string(test::unusedUdpPort());
+  std::set<std::string> seen;
+  for (const auto& [interface, agentPort] : std::vector<std::pair<std::string, std::string>>{
+           {"lo", port()}, {"eth0", port()}, {"wan", port()}, {"lo", unused}}) {
+    const auto result = run({"watch", "--host", "127.0.0.1", "--port", agentPort, "--interface",
+                             interface, "--json", "--count", "2", "--interval", "0.05"});
+    const auto samples = lines(result.out);
+    ASSERT_EQ(samples.size(), 2U) << result.out << result.err;
+    for (const auto& line : samples) {
+      const auto object = nlohmann::json::parse(line, nullptr, false);
+      ASSERT_TRUE(object.is_object()) << line;
+      std::set<std::string> keys;
+      for (const auto& [key, value] : object.items())
+        keys.insert(key);
+      EXPECT_EQ(keys, members) << line;
+      ASSERT_TRUE(object["status"].is_string()) << line;
+      EXPECT_TRUE(statuses.contains(object["status"].get<std::string>())) << line;
+      EXPECT_TRUE(object["statusText"].is_string()) << line;
+      for (const auto* rate : {"downBytesPerSec", "upBytesPerSec"}) {
+        const auto& value = object[rate];
+        EXPECT_TRUE(value.is_null() || (value.is_number() && value.get<double>() >= 0)) << line;
+      }
+      EXPECT_TRUE(object["totalDown"].is_number_unsigned()) << line;
+      EXPECT_TRUE(object["totalUp"].is_number_unsigned()) << line;
+      seen.insert(object["status"].get<std::string>());
+    }
+  }
+  EXPECT_EQ(seen, (std::set<std::string>{"up", "down", "interfaceNotFound", "unreachable"}));
 }
 
 TEST_F(TerminalProgram, HelpVersionAndBadOptions) {

@@ -8,14 +8,8 @@
 
 e2e_lib_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-skip() {
-  if [ "${CI:-}" = "true" ]; then
-    echo "FAIL: $*" >&2
-    exit 1
-  fi
-  echo "SKIP: $*" >&2
-  exit 77
-}
+# shellcheck source=tests/support/skip.sh
+source "$e2e_lib_dir/../../support/skip.sh"
 fail() {
   echo "FAIL [$e2e_host]: $*" >&2
   if [ -n "${work:-}" ] && [ -d "$work" ]; then

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <memory>
 #include <string>
@@ -15,10 +17,12 @@
 #include "menubar/qt/popover_style.h"
 #include "menubar/qt/popover_view.h"
 #include "menubar/qt/popover_window.h"
+#include "menubar/strings.h"
 #include "platform/qt/qt_main_queue.h"
 #include "shell_test_support.h"
 #include "snmp/snmp_error.h"
 #include "traffic/memory_defaults_store.h"
+#include "traffic/settings_table.h"
 #include "traffic/snmp_traffic_service.h"
 
 namespace pulsewell {
@@ -60,8 +64,9 @@ class Popover : public ::testing::Test {
     return *service_;
   }
 
-  PopoverView& makeView() {
-    view_ = std::make_unique<PopoverView>(*service_, defaults_, [this] { ++settingsOpened_; });
+  PopoverView& makeView(bool german = false) {
+    view_ = std::make_unique<PopoverView>(
+        *service_, defaults_, [this] { ++settingsOpened_; }, german);
     view_->show();
     return *view_;
   }
@@ -234,6 +239,129 @@ TEST_F(Popover, KeepsItsWidthAndCutsALongInterfaceNameOnOneLine) {
   EXPECT_LE(label->geometry().right(), PopoverView::popoverWidth);
 }
 
+// Lays the view out as it is shown and saves that as a test artifact.
+void saveScreenshot(QWidget& view, const QString& name) {
+  const QString folder = QStringLiteral(PULSEWELL_BINARY_DIR "/artifacts/menubar");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  view.adjustSize();
+  EXPECT_TRUE(view.grab().save(folder + QStringLiteral("/popover-%1.png").arg(name)));
+}
+
+// Whether `label` shows its whole text on one line.
+bool fitsOnOneLine(const QLabel& label) {
+  return label.fontMetrics().horizontalAdvance(label.text()) <= label.width() &&
+         label.height() < 2 * label.fontMetrics().lineSpacing();
+}
+
+// The widest rates, three digits and the longer unit, in both blocks of the fixed width.
+struct WideRateCase {
+  const char* name;
+  bool german;
+  bool inBits;
+  std::uint64_t bytesPerSecond;
+  const char* rate;
+};
+
+// The case as its test name shows it.
+void PrintTo(const WideRateCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class PopoverWithWideRates : public Popover, public ::testing::WithParamInterface<WideRateCase> {};
+
+TEST_P(PopoverWithWideRates, ShowsEveryTextWhole) {
+  const WideRateCase& c = GetParam();
+  GrowingDevice device("eth0", c.bytesPerSecond, c.bytesPerSecond);
+  makeService({}, device.clock()).apply(device.config());
+  defaults_.set(SettingsKey::routerInterface, std::string("eth0"));
+  defaults_.set(SettingsKey::speedInBits, c.inBits);
+  PopoverView& view = makeView(c.german);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return service_->downHistory().size() >= 2; }, 5000));
+  settle();
+  saveScreenshot(view, QString::fromLatin1(c.name));
+
+  EXPECT_EQ(view.width(), PopoverView::popoverWidth);
+  EXPECT_EQ(textOf(view, "status"), c.german ? QStringLiteral("Verbunden") : "Connected");
+  EXPECT_EQ(textOf(view, "downloadRate"), QString::fromLatin1(c.rate));
+  EXPECT_EQ(textOf(view, "uploadRate"), QString::fromLatin1(c.rate));
+  for (const char* name : {"title", "status", "downloadTitle", "downloadRate", "uploadTitle",
+                           "uploadRate", "upMax", "downMax", "totals"}) {
+    const auto* label = view.findChild<QLabel*>(QString::fromLatin1(name));
+    EXPECT_TRUE(fitsOnOneLine(*label))
+        << name << ": \"" << label->text().toStdString() << "\" needs "
+        << label->fontMetrics().horizontalAdvance(label->text()) << " of " << label->width();
+    EXPECT_LE(label->mapTo(&view, QPoint(label->width(), 0)).x(), PopoverView::popoverWidth)
+        << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PopoverWithWideRates,
+    ::testing::Values(WideRateCase{"englishBits", false, true, 111'000'000, "888 Mbps"},
+                      WideRateCase{"germanBits", true, true, 111'000'000, "888 Mbps"},
+                      WideRateCase{"englishBytes", false, false, 888'000'000, "888 MB/s"},
+                      WideRateCase{"germanBytes", true, false, 888'000'000, "888 MB/s"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// Every status of both languages beside a short title: on one line while there is room
+// beside the title, else wrapped without losing any of it.
+struct StatusBesideTitleCase {
+  const char* name;
+  bool german;
+  SNMPError error;
+  RouterTrafficStatus status;
+};
+
+// The case as its test name shows it.
+void PrintTo(const StatusBesideTitleCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class PopoverStatusBesideTitle : public Popover,
+                                 public ::testing::WithParamInterface<StatusBesideTitleCase> {};
+
+TEST_P(PopoverStatusBesideTitle, WrapsOnlyWithoutRoom) {
+  const StatusBesideTitleCase& c = GetParam();
+  makeService(failingWith(c.error)).apply(unreachableConfig());
+  defaults_.set(SettingsKey::routerInterface, std::string("eth0"));
+  PopoverView& view = makeView(c.german);
+  ASSERT_TRUE(waitForStatus(c.status));
+  settle();
+  saveScreenshot(view, QStringLiteral("status-%1").arg(QString::fromLatin1(c.name)));
+
+  const auto* title = view.findChild<QLabel*>(QStringLiteral("title"));
+  const auto* status = view.findChild<QLabel*>(QStringLiteral("status"));
+  EXPECT_EQ(title->text(), "eth0");
+  EXPECT_EQ(status->text(), QString::fromUtf8(Strings::status(c.status, c.german).data()));
+  const int contentWidth = PopoverView::popoverWidth - 2 * 12;
+  const int room = contentWidth - title->fontMetrics().horizontalAdvance(title->text()) - 10;
+  if (status->fontMetrics().horizontalAdvance(status->text()) <= room) {
+    EXPECT_TRUE(fitsOnOneLine(*status))
+        << "wrapped although it fits beside the title, in " << status->width() << " of " << room
+        << ", " << status->height() << " high";
+  } else {
+    EXPECT_GE(status->height(), status->heightForWidth(status->width()));
+  }
+  EXPECT_LE(status->mapTo(&view, QPoint(status->width(), 0)).x(), PopoverView::popoverWidth - 12);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PopoverStatusBesideTitle,
+    ::testing::Values(StatusBesideTitleCase{"englishNoReply", false, SNMPError::timeout(),
+                                            RouterTrafficStatus::noReply},
+                      StatusBesideTitleCase{"germanNoReply", true, SNMPError::timeout(),
+                                            RouterTrafficStatus::noReply},
+                      StatusBesideTitleCase{"englishDenied", false, SNMPError::localNetworkDenied(),
+                                            RouterTrafficStatus::denied},
+                      StatusBesideTitleCase{"germanDenied", true, SNMPError::localNetworkDenied(),
+                                            RouterTrafficStatus::denied},
+                      StatusBesideTitleCase{"englishUnreachable", false, SNMPError::unreachable(),
+                                            RouterTrafficStatus::unreachable},
+                      StatusBesideTitleCase{"germanUnreachable", true, SNMPError::unreachable(),
+                                            RouterTrafficStatus::unreachable}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 TEST_F(Popover, TheInterfaceNameFollowsTheSettingLive) {
   makeService(failingWith(SNMPError::timeout())).apply(unreachableConfig());
   const PopoverView& view = makeView();
@@ -241,6 +369,27 @@ TEST_F(Popover, TheInterfaceNameFollowsTheSettingLive) {
   defaults_.set(SettingsKey::routerInterface, std::string("ppp0"));
   settle();
   EXPECT_EQ(textOf(view, "title"), QStringLiteral("ppp0"));
+}
+
+TEST_F(Popover, TheInterfaceNameIsPlainTextInTheTitleAndItsTooltip) {
+  makeService(failingWith(SNMPError::timeout())).apply(unreachableConfig());
+  defaults_.set(SettingsKey::routerInterface, std::string("<b>\u202Eltr"));
+  const PopoverView& view = makeView();
+  settle();
+  const QString shown = QStringLiteral("<b>\uFFFDltr");
+  const auto* title = view.findChild<QLabel*>(QStringLiteral("title"));
+  EXPECT_EQ(title->textFormat(), Qt::PlainText);
+  EXPECT_EQ(title->text(), shown);
+
+  // A tooltip renders text that looks like markup as markup.
+  const QString tip = title->toolTip();
+  QTextDocument tooltip;
+  if (Qt::mightBeRichText(tip)) {
+    tooltip.setHtml(tip);
+  } else {
+    tooltip.setPlainText(tip);
+  }
+  EXPECT_EQ(tooltip.toPlainText(), shown);
 }
 
 // The window around the view.

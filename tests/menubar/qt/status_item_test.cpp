@@ -31,6 +31,7 @@
 #include "shell_test_support.h"
 #include "snmp/snmp_error.h"
 #include "traffic/memory_defaults_store.h"
+#include "traffic/settings_table.h"
 #include "traffic/snmp_traffic_service.h"
 
 namespace pulsewell {

@@ -4,8 +4,8 @@
 
 #include "snmp/snmp_value.h"
 
-// The IF-MIB objects the simulator agent serves (RFC 2863): the columns Pulsewell reads
-// plus the ones that make a plain `snmpwalk` of the interface table useful.
+// The IF-MIB objects (RFC 2863) in one place: the columns the sampler reads, and those the
+// simulator agent adds so that a plain `snmpwalk` of the interface table is useful.
 namespace pulsewell::IfMib {
 
 // ifTable (1.3.6.1.2.1.2.2.1.x)

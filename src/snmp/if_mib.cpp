@@ -1,4 +1,4 @@
-#include "agent/if_mib.h"
+#include "snmp/if_mib.h"
 
 namespace pulsewell::IfMib {
 
