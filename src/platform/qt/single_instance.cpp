@@ -4,14 +4,13 @@
 
 #include <QByteArray>
 #include <QCryptographicHash>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
+#include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
+#include <chrono>
 #include <optional>
 #include <utility>
 
@@ -23,14 +22,18 @@ namespace pulsewell {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // Requests are short commands; anything longer is not one of ours.
-constexpr qsizetype requestLimit = 64;
-constexpr qsizetype replyLimit = 4096;
+constexpr std::size_t requestLimit = 64;
+constexpr std::size_t replyLimit = 4096;
 // A client that connects and says nothing is dropped after this.
 constexpr int clientTimeoutMs = 2000;
+// The reply fits the socket's buffer; a client that reads nothing does not hold us longer.
+constexpr std::chrono::milliseconds replyTimeout{200};
 // How long a start waits for another start racing it through claim().
 constexpr int claimLockTimeoutMs = 3000;
-constexpr int aliveProbeTimeoutMs = 500;
+constexpr std::chrono::milliseconds aliveProbeTimeout{500};
 // sun_path holds 108 bytes with the terminating NUL.
 constexpr qsizetype socketPathLimit = 107;
 // A display name longer than this (a path in WAYLAND_DISPLAY) is shortened to a digest.
@@ -65,26 +68,16 @@ QString profileSuffix() {
   return u'-' + digest(config);
 }
 
-// What Qt is given to listen on or connect to.
-struct Address {
-  QString name;
-  bool abstract = false;
-};
-
-Address addressOf(const QString& serverPath) {
-  if (serverPath.startsWith(abstractMarker)) return {serverPath.mid(1), true};
-  return {serverPath, false};
+LocalSocketAddress addressOf(const QString& serverPath) {
+  if (serverPath.startsWith(abstractMarker)) {
+    return {QFile::encodeName(serverPath.mid(1)).toStdString(), true};
+  }
+  return {QFile::encodeName(serverPath).toStdString(), false};
 }
 
-void connectTo(QLocalSocket& socket, const Address& address) {
-  if (address.abstract) socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-  socket.connectToServer(address.name);
-}
-
-QByteArray firstLine(QByteArray text) {
-  const qsizetype end = text.indexOf('\n');
-  if (end >= 0) text.truncate(end);
-  return text.trimmed();
+// A request or reply line without the whitespace around it.
+std::string trimmed(const std::string& line) {
+  return QByteArray::fromStdString(line).trimmed().toStdString();
 }
 
 }  // namespace
@@ -111,14 +104,45 @@ QString SingleInstance::defaultServerPath() {
   return abstractMarker + u'/' + identifier + u'-' + user + u'/' + name;
 }
 
+// One client of the running instance: it says a request line, gets the answer, and goes.
+class SingleInstance::Connection : public QObject {
+ public:
+  Connection(LocalSocket socket, SingleInstance* instance)
+      : QObject(instance), socket_(std::move(socket)) {
+    readable_ = new QSocketNotifier(socket_.descriptor(), QSocketNotifier::Read, this);
+    connect(readable_, &QSocketNotifier::activated, this, [this, instance] { read(instance); });
+    auto* deadline = new QTimer(this);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, this, &QObject::deleteLater);
+    deadline->start(clientTimeoutMs);
+  }
+
+ private:
+  void read(SingleInstance* instance) {
+    const auto read = socket_.receiveAvailable(received_, requestLimit + 1);
+    if (const auto end = received_.find('\n'); end != std::string::npos) {
+      received_.resize(end);
+      readable_->setEnabled(false);
+      instance->answer(socket_, trimmed(received_));
+      deleteLater();
+    } else if (read == LocalSocket::Read::ended || received_.size() > requestLimit) {
+      deleteLater();
+    }
+  }
+
+  LocalSocket socket_;
+  QSocketNotifier* readable_;
+  std::string received_;
+};
+
 SingleInstance::SingleInstance(QString serverPath, QObject* parent)
     : QObject(parent), path_(std::move(serverPath)) {}
 
 SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::claim() {
-  if (server_ != nullptr) return true;
-  const Address address = addressOf(path_);
+  if (listening_ != nullptr) return true;
+  const LocalSocketAddress address = addressOf(path_);
   // Two starts at the same moment must not both decide the socket is stale.
   std::optional<QLockFile> lock;
   if (!address.abstract) {
@@ -126,64 +150,38 @@ bool SingleInstance::claim() {
     lock->tryLock(claimLockTimeoutMs);
   }
 
-  {
-    QLocalSocket probe;
-    connectTo(probe, address);
-    // Only an instance of this user's is handed over to; anyone else's listener there is
-    // a squatter, not a reason to stay away.
-    if (probe.waitForConnected(aliveProbeTimeoutMs) &&
-        peerIsThisUser(static_cast<int>(probe.socketDescriptor()))) {
-      return false;
-    }
+  // Only an instance of this user's is handed over to; anyone else's listener there is
+  // a squatter, not a reason to stay away.
+  if (const LocalSocket probe = LocalSocket::connect(address, Clock::now() + aliveProbeTimeout);
+      probe.isOpen() && peerIsThisUser(probe.descriptor())) {
+    return false;
   }
 
   // Nobody of ours answers: whatever lies at the path is left from an instance that ended.
-  if (!address.abstract) QLocalServer::removeServer(path_);
-  auto* server = new QLocalServer(this);
-  server->setSocketOptions(address.abstract ? QLocalServer::AbstractNamespaceOption
-                                            : QLocalServer::UserAccessOption);
-  if (!server->listen(address.name)) {
-    delete server;
-    return true;
-  }
-  server_ = server;
-  connect(server_, &QLocalServer::newConnection, this, [this] {
-    while (QLocalSocket* socket = server_->nextPendingConnection())
-      serve(socket);
-  });
+  if (!address.abstract) ::unlink(address.name.c_str());
+  listener_ = LocalSocket::listen(address);
+  if (!listener_.isOpen()) return true;
+  listening_ = new QSocketNotifier(listener_.descriptor(), QSocketNotifier::Read, this);
+  connect(listening_, &QSocketNotifier::activated, this, &SingleInstance::acceptWaiting);
   return true;
 }
 
 bool SingleInstance::isListening() const {
-  return server_ != nullptr && server_->isListening();
+  return listening_ != nullptr;
 }
 
 void SingleInstance::setStatusProvider(std::function<QString()> provider) {
   status_ = std::move(provider);
 }
 
-void SingleInstance::serve(QLocalSocket* socket) {
-  // Other users get no answer: neither the status nor a window of this session.
-  if (!peerIsThisUser(static_cast<int>(socket->socketDescriptor()))) {
-    socket->abort();
-    socket->deleteLater();
-    return;
+void SingleInstance::acceptWaiting() {
+  for (LocalSocket client = listener_.accept(); client.isOpen(); client = listener_.accept()) {
+    // Other users get no answer: neither the status nor a window of this session.
+    if (peerIsThisUser(client.descriptor())) new Connection(std::move(client), this);
   }
-  connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-  connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answer(socket); });
-  auto* deadline = new QTimer(socket);
-  deadline->setSingleShot(true);
-  connect(deadline, &QTimer::timeout, socket, &QLocalSocket::abort);
-  deadline->start(clientTimeoutMs);
-  if (socket->bytesAvailable() > 0) answer(socket);
 }
 
-void SingleInstance::answer(QLocalSocket* socket) {
-  if (!socket->canReadLine()) {
-    if (socket->bytesAvailable() > requestLimit) socket->abort();
-    return;
-  }
-  const QByteArray request = firstLine(socket->readLine(requestLimit + 1));
+void SingleInstance::answer(const LocalSocket& client, const std::string& request) {
   bool openSettings = false;
   QByteArray reply;
   if (request == settingsRequest) {
@@ -196,33 +194,22 @@ void SingleInstance::answer(QLocalSocket* socket) {
   } else {
     reply = "unknown request";
   }
-  socket->write(reply + '\n');
-  socket->flush();
-  socket->disconnectFromServer();
+  reply += '\n';
+  client.sendAll(std::string_view(reply.constData(), static_cast<std::size_t>(reply.size())),
+                 Clock::now() + replyTimeout);
   if (openSettings) Q_EMIT settingsRequested();
 }
 
 std::optional<QString> SingleInstance::ask(const QString& serverPath, const QString& request,
                                            int timeoutMs) {
-  const QDeadlineTimer deadline(timeoutMs);
-  QLocalSocket socket;
-  connectTo(socket, addressOf(serverPath));
-  if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) return std::nullopt;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  const LocalSocket socket = LocalSocket::connect(addressOf(serverPath), deadline);
   // Whatever another user's listener says is not our instance's answer.
-  if (!peerIsThisUser(static_cast<int>(socket.socketDescriptor()))) return std::nullopt;
-  socket.write(request.toUtf8() + '\n');
-  if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) return std::nullopt;
-
-  QByteArray reply;
-  while (!reply.contains('\n') && reply.size() <= replyLimit) {
-    if (socket.bytesAvailable() == 0 &&
-        !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-      break;
-    }
-    reply += socket.read(replyLimit + 1 - reply.size());
-  }
-  if (!reply.contains('\n')) return std::nullopt;
-  return QString::fromUtf8(firstLine(reply));
+  if (!socket.isOpen() || !peerIsThisUser(socket.descriptor())) return std::nullopt;
+  if (!socket.sendAll(request.toStdString() + '\n', deadline)) return std::nullopt;
+  const auto reply = socket.receiveLine(replyLimit, deadline);
+  if (!reply) return std::nullopt;
+  return QString::fromStdString(trimmed(*reply));
 }
 
 }  // namespace pulsewell

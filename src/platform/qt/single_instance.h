@@ -4,9 +4,11 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string>
 
-class QLocalServer;
-class QLocalSocket;
+#include "platform/local_socket.h"
+
+class QSocketNotifier;
 
 namespace pulsewell {
 
@@ -56,11 +58,14 @@ class SingleInstance : public QObject {
   void settingsRequested();
 
  private:
-  void serve(QLocalSocket* socket);
-  void answer(QLocalSocket* socket);
+  class Connection;
+
+  void acceptWaiting();
+  void answer(const LocalSocket& client, const std::string& request);
 
   QString path_;
-  QLocalServer* server_ = nullptr;
+  LocalSocket listener_;
+  QSocketNotifier* listening_ = nullptr;
   std::function<QString()> status_;
 };
 
