@@ -1,6 +1,5 @@
 #include "traffic/timer_schedule.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace pulsewell {
@@ -8,23 +7,19 @@ namespace pulsewell {
 class TimerSchedule::ScheduledTimer final : public MainQueue::Timer {
  public:
   ScheduledTimer(TimerSchedule& schedule, std::function<void()> fire)
-      : schedule_(&schedule), fire_(std::move(fire)) {}
-  ~ScheduledTimer() override { stop(); }
+      : schedule_(&schedule), fire_(std::move(fire)) {
+    schedule_->timers_.push_back(this);
+  }
+  ~ScheduledTimer() override {
+    if (schedule_ != nullptr) std::erase(schedule_->timers_, this);
+  }
   ScheduledTimer(const ScheduledTimer&) = delete;
   ScheduledTimer& operator=(const ScheduledTimer&) = delete;
 
   void start(std::chrono::milliseconds delay) override {
-    stop();
-    if (schedule_ == nullptr) return;
-    deadline_ = schedule_->now_() + delay;
-    schedule_->armed_.push_back(this);
+    if (schedule_ != nullptr) deadline_ = schedule_->now_() + delay;
   }
-
-  void stop() override {
-    if (schedule_ == nullptr || !deadline_) return;
-    deadline_.reset();
-    std::erase(schedule_->armed_, this);
-  }
+  void stop() override { deadline_.reset(); }
 
   // The schedule went first: from now on the timer never fires.
   void detach() {
@@ -32,11 +27,12 @@ class TimerSchedule::ScheduledTimer final : public MainQueue::Timer {
     schedule_ = nullptr;
   }
 
-  Clock::time_point deadline() const { return *deadline_; }
+  const std::optional<Clock::time_point>& deadline() const { return deadline_; }
 
   void fire() {
-    stop();
-    fire_();  // may destroy this timer
+    deadline_.reset();
+    const auto work = fire_;  // firing may destroy this timer and its copy
+    work();
   }
 
  private:
@@ -48,7 +44,7 @@ class TimerSchedule::ScheduledTimer final : public MainQueue::Timer {
 TimerSchedule::TimerSchedule(std::function<Clock::time_point()> now) : now_(std::move(now)) {}
 
 TimerSchedule::~TimerSchedule() {
-  for (ScheduledTimer* timer : armed_)
+  for (ScheduledTimer* timer : timers_)
     timer->detach();
 }
 
@@ -57,23 +53,25 @@ std::unique_ptr<MainQueue::Timer> TimerSchedule::makeTimer(std::function<void()>
 }
 
 TimerSchedule::ScheduledTimer* TimerSchedule::earliest() const {
-  const auto found =
-      std::ranges::min_element(armed_, [](const ScheduledTimer* a, const ScheduledTimer* b) {
-        return a->deadline() < b->deadline();
-      });
-  return found == armed_.end() ? nullptr : *found;
+  ScheduledTimer* found = nullptr;
+  for (ScheduledTimer* timer : timers_) {
+    if (timer->deadline() && (found == nullptr || *timer->deadline() < *found->deadline())) {
+      found = timer;
+    }
+  }
+  return found;
 }
 
 std::optional<TimerSchedule::Clock::time_point> TimerSchedule::nextDeadline() const {
   const ScheduledTimer* next = earliest();
   if (next == nullptr) return std::nullopt;
-  return next->deadline();
+  return *next->deadline();
 }
 
 std::size_t TimerSchedule::fireDue(Clock::time_point now) {
   std::size_t fired = 0;
   // One at a time: firing may start, stop or destroy any timer.
-  for (ScheduledTimer* next = earliest(); next != nullptr && next->deadline() <= now;
+  for (ScheduledTimer* next = earliest(); next != nullptr && *next->deadline() <= now;
        next = earliest()) {
     next->fire();
     ++fired;

@@ -10,7 +10,7 @@
 
 namespace pulsewell {
 
-// The armed timers of a main loop that keeps its own time (the terminal mode's loop, a
+// The timers of a main loop that keeps its own time (the terminal mode's loop, a
 // test's queue). Main thread only; the loop says what time it is.
 class TimerSchedule {
  public:
@@ -36,7 +36,7 @@ class TimerSchedule {
   ScheduledTimer* earliest() const;
 
   std::function<Clock::time_point()> now_;
-  std::vector<ScheduledTimer*> armed_;
+  std::vector<ScheduledTimer*> timers_;  // every timer made and not yet destroyed
 };
 
 }  // namespace pulsewell

@@ -105,7 +105,8 @@ TEST_P(GraphImageTest, BesidePutsAStripRightOfTheText) {
   EXPECT_EQ(at(image, middle, 4).alpha(), 255);
   EXPECT_EQ(at(image, middle, 0.5).alpha(), 0) << "the strip starts 2 points from the top";
   EXPECT_EQ(at(image, middle, 21.5).alpha(), 0) << "and ends 2 points from the bottom";
-  for (double y = 0.25; y < height; y += 0.5) {
+  for (int half = 0; half < static_cast<int>(2 * height); ++half) {
+    const double y = 0.25 + (half * 0.5);
     EXPECT_EQ(at(image, text + 2, y).alpha(), 0) << "the gap between text and strip, y " << y;
   }
 }
