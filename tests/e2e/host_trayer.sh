@@ -24,14 +24,6 @@ spawn trayer trayer --edge top --align right --widthtype request --height 22 \
   --SetDockType true --transparent false
 panel_h=22
 
-# The icon: a small square of ours, embedded by the tray; its place counts once it stays.
-tray_found() { find_window 'w <= 64 && h <= 64 && w > 4' >"$work/tray"; }
-tray_settled() {
-  tray_found || return 1
-  cp "$work/tray" "$work/tray.before"
-  sleep 0.3
-  tray_found && cmp -s "$work/tray" "$work/tray.before"
-}
 wait_for 60 tray_settled || fail "no tray icon appeared; windows: $(our_windows | tr '\n' ';')"
 read -r _ tray_w tray_h tray_x tray_y <"$work/tray"
 step "icon ${tray_w}x${tray_h}+${tray_x}+${tray_y}"

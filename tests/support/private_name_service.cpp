@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tests/support/ci.h"
+#include "tests/support/temporary_folder.h"
 
 namespace pulsewell::test {
 namespace {
@@ -108,17 +109,11 @@ void enter() {
   require(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0,
           "cannot make the mounts private");
 
-  std::string pattern = (fs::temp_directory_path() / "pulsewell-names-XXXXXX").string();
-  require(mkdtemp(pattern.data()) != nullptr, "no temporary folder");
-  const fs::path folder(pattern);
-  try {
-    layOver(folder);
-  } catch (...) {
-    fs::remove_all(folder);
-    throw;
+  {
+    // The mounts keep the files; nothing is left behind.
+    const test::TemporaryFolder folder;
+    layOver(folder.path());
   }
-  // The mounts keep the files; nothing is left behind.
-  fs::remove_all(folder);
 
   bringUpLoopback();
   standing().resolver = silentResolver();

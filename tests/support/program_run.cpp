@@ -9,6 +9,9 @@
 
 #include <array>
 #include <stdexcept>
+#include <string_view>
+
+extern char** environ;
 
 namespace pulsewell {
 namespace {
@@ -70,7 +73,7 @@ StartedProgram::StartedProgram(const std::vector<std::string>& arguments,
 }
 
 StartedProgram::~StartedProgram() {
-  if (child_ > 0) {
+  if (child_ > 0 && !waitStatus_) {
     kill(child_, SIGKILL);
     waitpid(child_, nullptr, 0);
   }
@@ -111,7 +114,13 @@ bool StartedProgram::waitForOutput(const std::function<bool(const std::string& o
 }
 
 void StartedProgram::signal(int number) const {
-  kill(child_, number);
+  if (!waitStatus_) kill(child_, number);
+}
+
+bool StartedProgram::ended() {
+  int status = 0;
+  if (!waitStatus_ && waitpid(child_, &status, WNOHANG) == child_) waitStatus_ = status;
+  return waitStatus_.has_value();
 }
 
 ProgramResult StartedProgram::finish(std::chrono::milliseconds timeout) {
@@ -120,18 +129,29 @@ ProgramResult StartedProgram::finish(std::chrono::milliseconds timeout) {
   for (;;) {
     const auto left = until(deadline);
     if (left.count() <= 0) {
-      kill(child_, SIGKILL);
-      killed = true;
+      killed = !ended();
+      if (killed) kill(child_, SIGKILL);
       break;
     }
     if (!collect(left)) break;
   }
-  int status = 0;
-  waitpid(child_, &status, 0);
-  child_ = -1;
+  int status = waitStatus_.value_or(0);
+  if (!waitStatus_) waitpid(child_, &status, 0);
+  waitStatus_ = status;
   if (!killed && WIFEXITED(status)) result_.exitCode = WEXITSTATUS(status);
   if (!killed && WIFSIGNALED(status)) result_.signal = WTERMSIG(status);
   return result_;
+}
+
+std::map<std::string, std::string> currentEnvironment() {
+  std::map<std::string, std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view text(*entry);
+    const auto equals = text.find('=');
+    if (equals == std::string_view::npos) continue;
+    environment.emplace(text.substr(0, equals), text.substr(equals + 1));
+  }
+  return environment;
 }
 
 ProgramResult runProgram(const std::vector<std::string>& arguments,

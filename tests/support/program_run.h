@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,9 @@ struct ProgramResult {
   std::string err;
 };
 
-// A program of the project started the way a user would: exactly `environment` (nothing
-// inherited), no standard input, its output collected. Killed if still running when the
-// object goes.
+// A child program started with exactly `environment` (nothing inherited; see
+// currentEnvironment), no standard input, its output collected. Killed if still running
+// when the object goes.
 class StartedProgram {
  public:
   StartedProgram(const std::vector<std::string>& arguments,
@@ -33,6 +34,8 @@ class StartedProgram {
   bool waitForOutput(const std::function<bool(const std::string& out)>& ready,
                      std::chrono::milliseconds timeout);
   void signal(int number) const;
+  // Whether it has ended, without waiting; finish() still tells how.
+  bool ended();
   // Collects the rest of the output and waits for the end; kills it after `timeout`.
   ProgramResult finish(std::chrono::milliseconds timeout);
 
@@ -41,10 +44,14 @@ class StartedProgram {
   bool collect(std::chrono::milliseconds timeout);
 
   pid_t child_ = -1;
+  std::optional<int> waitStatus_;  // once reaped
   int out_ = -1;
   int err_ = -1;
   ProgramResult result_;
 };
+
+// This process's environment, to pass on with changes.
+std::map<std::string, std::string> currentEnvironment();
 
 // Runs a program as StartedProgram does, until it ends or `timeout` passes.
 ProgramResult runProgram(const std::vector<std::string>& arguments,

@@ -1,25 +1,21 @@
 #include "tests/support/snmpd_peer.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
+#include <string>
 #include <vector>
 
-extern char** environ;
+#include "tests/support/program_run.h"
 
 namespace pulsewell::test {
 
@@ -86,15 +82,6 @@ bool answers(std::uint16_t port) {
   return answered;
 }
 
-std::filesystem::path makeDirectory() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "pulsewell-snmpd-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create a directory for snmpd");
-  }
-  return pattern;
-}
-
 }  // namespace
 
 std::filesystem::path SnmpdPeer::executable() {
@@ -107,7 +94,7 @@ bool SnmpdPeer::available() {
   return access(executable().c_str(), X_OK) == 0;
 }
 
-SnmpdPeer::SnmpdPeer() : directory_(makeDirectory()) {
+SnmpdPeer::SnmpdPeer() {
   try {
     for (int attempt = 0; attempt < portAttempts; ++attempt) {
       if (start(freePort())) return;
@@ -126,9 +113,9 @@ SnmpdPeer::~SnmpdPeer() {
 }
 
 bool SnmpdPeer::start(std::uint16_t port) {
-  const auto persistent = directory_ / "persistent";
+  const auto persistent = directory_.path() / "persistent";
   std::filesystem::create_directories(persistent);
-  const auto conf = directory_ / "snmpd.conf";
+  const auto conf = directory_.path() / "snmpd.conf";
   {
     // The address lives here only: given on the command line as well, snmpd would bind it
     // twice and exit. No trap sinks, no AgentX: nothing but a read-only community.
@@ -139,55 +126,28 @@ bool SnmpdPeer::start(std::uint16_t port) {
     if (!out) throw std::runtime_error("cannot write " + conf.string());
   }
 
-  std::vector<std::string> arguments = {executable().string(),
-                                        "-f",  // stay in the foreground, as our child
-                                        "-r",  // no root-only files needed
-                                        "-C",  // no configuration but ours
-                                        "-c",
-                                        conf.string(),
-                                        "-p",
-                                        (directory_ / "snmpd.pid").string(),
-                                        "-Lf",
-                                        "/dev/null"};
-  std::vector<char*> argv;
-  for (std::string& argument : arguments)
-    argv.push_back(argument.data());
-  argv.push_back(nullptr);
-
+  const std::vector<std::string> arguments = {executable().string(),
+                                              "-f",  // stay in the foreground, as our child
+                                              "-r",  // no root-only files needed
+                                              "-C",  // no configuration but ours
+                                              "-c",
+                                              conf.string(),
+                                              "-p",
+                                              (directory_.path() / "snmpd.pid").string(),
+                                              "-Lf",
+                                              "/dev/null"};
   // Persistent state goes to our directory, not /var/lib/snmp; no MIB files are parsed,
   // which keeps the start quick and quiet.
-  std::vector<std::string> environment = {"SNMP_PERSISTENT_DIR=" + persistent.string(),
-                                          "MIBS=", "SNMPCONFPATH=" + directory_.string()};
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string_view text(*entry);
-    if (!text.starts_with("SNMP_PERSISTENT_DIR=") && !text.starts_with("MIBS=") &&
-        !text.starts_with("SNMPCONFPATH=")) {
-      environment.emplace_back(text);
-    }
-  }
-  std::vector<char*> envp;
-  for (std::string& entry : environment)
-    envp.push_back(entry.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    pid_ = -1;
-    throw std::runtime_error("cannot start " + executable().string() + ": " +
-                             std::strerror(spawned));
-  }
+  auto environment = currentEnvironment();
+  environment["SNMP_PERSISTENT_DIR"] = persistent.string();
+  environment["MIBS"] = "";
+  environment["SNMPCONFPATH"] = directory_.path().string();
+  snmpd_ = std::make_unique<StartedProgram>(arguments, environment);
 
   const auto deadline = std::chrono::steady_clock::now() + answerDeadline;
   while (std::chrono::steady_clock::now() < deadline) {
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
+    if (snmpd_->ended()) {
+      snmpd_.reset();
       return false;
     }
     if (answers(port)) {
@@ -200,24 +160,10 @@ bool SnmpdPeer::start(std::uint16_t port) {
 }
 
 void SnmpdPeer::stop() {
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + stopGrace;
-    bool exited = false;
-    while (!exited && std::chrono::steady_clock::now() < deadline) {
-      exited = waitpid(pid_, nullptr, WNOHANG) == pid_;
-      if (!exited) std::this_thread::sleep_for(10ms);
-    }
-    if (!exited) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
-  }
-  if (!directory_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
-  }
+  if (!snmpd_) return;
+  snmpd_->signal(SIGTERM);
+  snmpd_->finish(stopGrace);  // killed if it lingers
+  snmpd_.reset();
 }
 
 }  // namespace pulsewell::test

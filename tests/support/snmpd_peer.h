@@ -4,12 +4,16 @@
 // with a generated read-only configuration, everything it writes kept in a temporary
 // directory, and stopped again when the peer goes away.
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <filesystem>
-#include <string>
+#include <memory>
 #include <string_view>
+
+#include "tests/support/temporary_folder.h"
+
+namespace pulsewell {
+class StartedProgram;
+}
 
 namespace pulsewell::test {
 
@@ -38,8 +42,8 @@ class SnmpdPeer {
   bool start(std::uint16_t port);
   void stop();
 
-  std::filesystem::path directory_;
-  pid_t pid_ = -1;
+  TemporaryFolder directory_;
+  std::unique_ptr<StartedProgram> snmpd_;
   std::uint16_t port_ = 0;
 };
 

@@ -1,19 +1,23 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <utility>
 
 #include "traffic/main_queue.h"
+#include "traffic/timer_schedule.h"
 
 namespace pulsewell {
 
 // A main queue the test thread drains itself, so the test thread plays the main thread.
+// Its timers follow a clock that moves only when the test advances it.
 // `post` is safe from any thread; everything else belongs to the test thread.
 class TestMainQueue : public MainQueue {
  public:
@@ -24,6 +28,22 @@ class TestMainQueue : public MainQueue {
       ++posted_;
     }
     arrived_.notify_all();
+  }
+
+  std::unique_ptr<Timer> makeTimer(std::function<void()> fire) override {
+    return timers_.makeTimer(std::move(fire));
+  }
+
+  // Lets `time` pass on the queue's clock: runs every timer as its moment comes, with the
+  // clock standing at that moment. Posted calls stay queued.
+  void advance(std::chrono::milliseconds time) {
+    const auto until = now_ + time;
+    for (auto next = timers_.nextDeadline(); next && *next <= until;
+         next = timers_.nextDeadline()) {
+      now_ = std::max(now_, *next);
+      timers_.fireDue(now_);
+    }
+    now_ = until;
   }
 
   // Runs everything posted so far, and whatever that posts in turn; the number run.
@@ -46,8 +66,19 @@ class TestMainQueue : public MainQueue {
     return drain();
   }
 
-  // Drains as calls arrive until `done()` holds or `timeout` passes; whether it held.
-  // The timeout is only a bound: it returns as soon as the condition is met.
+  // Runs what is posted; when nothing was, lets the clock jump to the next timer and runs
+  // it. The number of calls and timers run: none means only another thread can move on.
+  std::size_t runNext() {
+    if (const std::size_t ran = drain()) return ran;
+    const auto next = timers_.nextDeadline();
+    if (!next) return 0;
+    advance(std::chrono::ceil<std::chrono::milliseconds>(*next - now_));
+    return 1;
+  }
+
+  // Drains as calls arrive, and lets the clock pass as timers need, until `done()` holds or
+  // `timeout` of real time passes; whether it held. The timeout is only a bound: it returns
+  // as soon as the condition is met.
   template <typename Predicate>
   bool runUntil(Predicate done, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -55,6 +86,7 @@ class TestMainQueue : public MainQueue {
     while (!done()) {
       const auto now = std::chrono::steady_clock::now();
       if (now >= deadline) return false;
+      if (runNext() > 0) continue;
       waitAndDrain(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
                    std::chrono::milliseconds(1));
     }
@@ -85,6 +117,8 @@ class TestMainQueue : public MainQueue {
   std::condition_variable arrived_;
   std::deque<std::function<void()>> pending_;
   std::size_t posted_ = 0;
+  TimerSchedule::Clock::time_point now_;
+  TimerSchedule timers_{[this] { return now_; }};
 };
 
 }  // namespace pulsewell

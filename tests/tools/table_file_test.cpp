@@ -1,13 +1,13 @@
 #include "agent/table_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "agent/agent_value.h"
+#include "tests/support/temporary_folder.h"
 
 namespace pulsewell {
 namespace {
@@ -161,11 +161,10 @@ TEST(TableFileTest, LastLineWithoutNewline) {
 }
 
 TEST(TableFileTest, LoadsAFile) {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("pulsewell-table-" + std::to_string(getpid()) + ".txt");
+  const test::TemporaryFolder folder;
+  const auto path = folder.path() / "table.txt";
   std::ofstream(path) << "1.3.6.1.2.1.31.1.1.1.1.3 string wan\n";
   const auto parsed = TableFile::load(path);
-  std::filesystem::remove(path);
   EXPECT_TRUE(parsed.errors.empty());
   EXPECT_EQ(*parsed.table.find({1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 1, 3}),
             AgentValue::octetString("wan"));
@@ -179,7 +178,8 @@ TEST(TableFileTest, MissingFileIsOneErrorWithoutLine) {
 }
 
 TEST(TableFileTest, DirectoryIsNotATableFile) {
-  const auto parsed = TableFile::load(std::filesystem::temp_directory_path());
+  const test::TemporaryFolder folder;
+  const auto parsed = TableFile::load(folder.path());
   ASSERT_EQ(parsed.errors.size(), 1U);
   EXPECT_NE(parsed.errors[0].message.find("is a directory"), std::string::npos);
 }

@@ -190,6 +190,7 @@ TEST_F(ServiceTest, NotificationsPerResult) {
   EXPECT_EQ(nextResult(), 2);  // reading, status
   // The worker waits for its posted result to be published, so no request is in flight
   // while the fault is queued: it hits the sample after.
+  queue->advance(20ms);  // the pause
   ASSERT_TRUE(eventually([&] { return queue->pendingCount() == 1; }));
   agent.queueFault(AgentFault::error(5));
   EXPECT_EQ(nextResult(), 4);  // reading, status, both histories
@@ -210,6 +211,7 @@ TEST_F(ServiceTest, NotificationComesBeforeTheAssignment) {
 TEST_F(ServiceTest, ErrorAfterGoodSamplesChangesOnlyTheStatus) {
   service->apply(config());
   untilRates();
+  queue->advance(20ms);  // the pause
   ASSERT_TRUE(eventually([&] { return queue->pendingCount() == 1; }));
   agent.queueFault(AgentFault::error(2));
   EXPECT_EQ(nextResult(), 4);
@@ -342,7 +344,7 @@ TEST_F(ServiceTest, PauseKeepsStatusAndTotalsClearsReading) {
   // Paused means no polling at all.
   queue->waitAndDrain(50ms);
   const auto requests = agent.requestCount();
-  queue->waitAndDrain(100ms);
+  queue->advance(100ms);
   EXPECT_EQ(agent.requestCount(), requests);
   EXPECT_EQ(service->reading(), std::nullopt);
 }
@@ -386,7 +388,7 @@ TEST_F(ServiceTest, ApplyWhilePausedStoresItButStartsNothingUntilResume) {
   service->apply(config("eth1"));
   EXPECT_EQ(service->status(), RouterTrafficStatus::connecting);
   EXPECT_TRUE(service->downHistory().empty());
-  queue->waitAndDrain(100ms);
+  queue->advance(100ms);
   EXPECT_EQ(agent.requestCount(), requests);
 
   service->apply(std::nullopt);
@@ -479,11 +481,12 @@ TEST_F(ServiceTest, PauseWaitsForPublishingNotJustForPosting) {
   ASSERT_TRUE(eventually([&] { return queue->pendingCount() == 1; }));
   const auto requests = agent.requestCount();
   // While the main thread has not published, the worker asks nothing more.
-  std::this_thread::sleep_for(100ms);
+  queue->advance(100ms);
   EXPECT_EQ(agent.requestCount(), requests);
   EXPECT_EQ(queue->pendingCount(), 1U);
 
   queue->drain();
+  queue->advance(20ms);  // the pause
   EXPECT_TRUE(agent.waitForRequests(requests + 1, patience));
 }
 

@@ -60,10 +60,10 @@ void AppDelegate::applicationDidFinishLaunching() {
 
   menuEntries_ = buildMenu();
   const QPointer<AppDelegate> self(this);
-  statusItem_ =
-      std::make_unique<StatusItem>(*service_, *environment_.defaults, menuEntries_, [self] {
-        if (self) self->showSettings();
-      });
+  statusItem_ = std::make_unique<StatusItem>(*service_, *environment_.defaults,
+                                             *environment_.mainQueue, menuEntries_, [self] {
+                                               if (self) self->showSettings();
+                                             });
 
   if (environment_.watchSleep) {
     sleepWatcher_ = new LogindSleepWatcher(this);

@@ -13,15 +13,30 @@ void TerminalMainQueue::post(std::function<void()> work) {
   wake_.notify_one();
 }
 
+std::unique_ptr<MainQueue::Timer> TerminalMainQueue::makeTimer(std::function<void()> fire) {
+  return timers_.makeTimer(std::move(fire));
+}
+
 void TerminalMainQueue::run() {
   std::unique_lock lock(mutex_);
+  const auto ready = [this] { return quitting_ || !work_.empty(); };
   for (;;) {
-    wake_.wait(lock, [this] { return quitting_ || !work_.empty(); });
+    // The timers belong to this thread alone; the lock guards only the posted work.
+    if (const auto deadline = timers_.nextDeadline()) {
+      wake_.wait_until(lock, *deadline, ready);
+    } else {
+      wake_.wait(lock, ready);
+    }
     if (quitting_) return;
-    auto next = std::move(work_.front());
-    work_.pop_front();
+    std::function<void()> next;
+    if (!work_.empty()) {
+      next = std::move(work_.front());
+      work_.pop_front();
+    }
     lock.unlock();
-    next();
+    if (next) next();
+    next = nullptr;
+    timers_.fireDue(TimerSchedule::Clock::now());
     lock.lock();
   }
 }

@@ -76,7 +76,7 @@ std::optional<QPoint> onScreen(QPoint position) {
 
 }  // namespace
 
-StatusItem::StatusItem(SNMPTrafficService& service, DefaultsStore& defaults,
+StatusItem::StatusItem(SNMPTrafficService& service, DefaultsStore& defaults, MainQueue& mainQueue,
                        const QList<QAction*>& menu, std::function<void()> showSettings,
                        const QDBusConnection& bus, QObject* parent)
     : QObject(parent),
@@ -88,7 +88,8 @@ StatusItem::StatusItem(SNMPTrafficService& service, DefaultsStore& defaults,
           toQString(Strings::text("Show Traffic", "Datenverkehr anzeigen")))),
       showTrafficSeparator_(std::make_unique<QAction>()),
       notifier_(
-          std::make_unique<StatusNotifierItem>(bus, QString::fromLatin1(applicationIdentifier))) {
+          std::make_unique<StatusNotifierItem>(bus, QString::fromLatin1(applicationIdentifier))),
+      debounce_(mainQueue.makeTimer([this] { redraw(); })) {
   showTraffic_->setObjectName(QStringLiteral("showTrafficAction"));
   showTrafficSeparator_->setSeparator(true);
   connect(showTraffic_.get(), &QAction::triggered, this, [this] { togglePopover(); });
@@ -103,10 +104,6 @@ StatusItem::StatusItem(SNMPTrafficService& service, DefaultsStore& defaults,
   connect(notifier_.get(), &StatusNotifierItem::watcherPresentChanged, this,
           &StatusItem::followWatcher);
 
-  debounce_.setSingleShot(true);
-  debounce_.setTimerType(Qt::PreciseTimer);
-  debounce_.setInterval(debounceInterval);
-  connect(&debounce_, &QTimer::timeout, this, &StatusItem::redraw);
   serviceChanges_ = service_.onWillChange([this] { scheduleRedraw(); });
   settingsChanges_ = defaults_.onChange([this] { scheduleRedraw(); });
 
@@ -154,12 +151,8 @@ QString StatusItem::accessibilityLabel() const {
   return toQString(shown_.accessibilityLabel);
 }
 
-void StatusItem::setDebounceInterval(std::chrono::milliseconds interval) {
-  debounce_.setInterval(interval);
-}
-
 void StatusItem::scheduleRedraw() {
-  debounce_.start();
+  debounce_->start(debounceInterval);
 }
 
 void StatusItem::redraw() {

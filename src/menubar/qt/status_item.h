@@ -18,6 +18,7 @@
 #include "menubar/panel_host.h"
 #include "menubar/traffic_presentation.h"
 #include "traffic/defaults_store.h"
+#include "traffic/main_queue.h"
 #include "traffic/signal.h"
 #include "traffic/snmp_traffic_service.h"
 
@@ -44,10 +45,11 @@ class StatusItem : public QObject {
   static constexpr std::chrono::milliseconds trayPollInterval{1000};
 
   // `menu` lists the menu's entries in order (separators as separator actions); the
-  // actions stay owned by the caller. `showSettings` opens the settings window. `bus` is
-  // where watchers are looked for (the session bus; tests pass a private one).
-  StatusItem(SNMPTrafficService& service, DefaultsStore& defaults, const QList<QAction*>& menu,
-             std::function<void()> showSettings,
+  // actions stay owned by the caller. The debounce runs on `mainQueue`'s clock. `showSettings`
+  // opens the settings window. `bus` is where watchers are looked for (the session bus; tests pass
+  // a private one).
+  StatusItem(SNMPTrafficService& service, DefaultsStore& defaults, MainQueue& mainQueue,
+             const QList<QAction*>& menu, std::function<void()> showSettings,
              const QDBusConnection& bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
   ~StatusItem() override;
   StatusItem(const StatusItem&) = delete;
@@ -72,9 +74,6 @@ class StatusItem : public QObject {
   // The entry that opens the popover from the menu, on hosts that give the menu on a left
   // click.
   QAction& showTrafficAction() { return *showTraffic_; }
-
-  // For tests: a shorter or longer debounce.
-  void setDebounceInterval(std::chrono::milliseconds interval);
 
  public Q_SLOTS:
   // Opens the popover near `position` (global coordinates; none means at the cursor), or
@@ -110,7 +109,7 @@ class StatusItem : public QObject {
   std::unique_ptr<PopoverWindow> popover_;
   std::unique_ptr<StatusNotifierItem> notifier_;
   std::unique_ptr<QSystemTrayIcon> tray_;
-  QTimer debounce_;
+  std::unique_ptr<MainQueue::Timer> debounce_;
   QTimer trayPoll_;
   // Since the popover last closed: the click that closed it may reach us once more.
   QElapsedTimer sinceClosed_;

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QObject>
 #include <QThread>
+#include <QTimer>
 #include <utility>
 
 namespace pulsewell {
@@ -35,6 +36,21 @@ class WorkReceiver : public QObject {
   }
 };
 
+// Precise, because the debounce promises its 50 ms, not roughly 50 ms.
+class QtTimer final : public MainQueue::Timer {
+ public:
+  explicit QtTimer(std::function<void()> fire) {
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, std::move(fire));
+  }
+  void start(std::chrono::milliseconds delay) override { timer_.start(delay); }
+  void stop() override { timer_.stop(); }
+
+ private:
+  QTimer timer_;
+};
+
 }  // namespace
 
 QtMainQueue::QtMainQueue() : receiver_(new WorkReceiver) {}
@@ -58,6 +74,10 @@ void QtMainQueue::post(std::function<void()> work) {
   const std::lock_guard lock(mutex_);
   if (receiver_ == nullptr || !work) return;
   QCoreApplication::postEvent(receiver_, new WorkEvent(std::move(work)));
+}
+
+std::unique_ptr<MainQueue::Timer> QtMainQueue::makeTimer(std::function<void()> fire) {
+  return std::make_unique<QtTimer>(std::move(fire));
 }
 
 void QtMainQueue::close() {

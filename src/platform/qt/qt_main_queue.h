@@ -23,6 +23,7 @@ class QtMainQueue final : public MainQueue {
   QtMainQueue& operator=(const QtMainQueue&) = delete;
 
   void post(std::function<void()> work) override;
+  std::unique_ptr<Timer> makeTimer(std::function<void()> fire) override;
 
   // Call on the GUI thread. Idempotent.
   void close();

@@ -24,18 +24,6 @@ constexpr const char* kWatcherInterface = "org.kde.StatusNotifierWatcher";
 constexpr QLatin1StringView kItemPath("/StatusNotifierItem");
 constexpr QLatin1StringView kMenuPath("/MenuBar");
 
-QString statusName(StatusNotifierItem::Status status) {
-  switch (status) {
-    case StatusNotifierItem::Status::Passive:
-      return QStringLiteral("Passive");
-    case StatusNotifierItem::Status::NeedsAttention:
-      return QStringLiteral("NeedsAttention");
-    case StatusNotifierItem::Status::Active:
-      break;
-  }
-  return QStringLiteral("Active");
-}
-
 }  // namespace
 
 // Hosts learn of changes from the New* signals and read the properties again; there is no
@@ -125,7 +113,8 @@ class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor {
   static QString category() { return QStringLiteral("ApplicationStatus"); }
   QString id() const { return item_->id_; }
   QString title() const { return item_->title_; }
-  QString status() const { return statusName(item_->status_); }
+  // The entry always shows the traffic; it never asks for attention nor hides.
+  static QString status() { return QStringLiteral("Active"); }
   static int windowId() { return 0; }
   static QString emptyName() { return {}; }
   static QDBusObjectPath menu() { return QDBusObjectPath(kMenuPath); }
@@ -268,12 +257,6 @@ void StatusNotifierItem::setLabel(const QString& label, const QString& guide) {
   label_ = label;
   labelGuide_ = guide;
   Q_EMIT adaptor_->XAyatanaNewLabel(label_, labelGuide_);
-}
-
-void StatusNotifierItem::setStatus(Status status) {
-  if (status_ == status) return;
-  status_ = status;
-  Q_EMIT adaptor_->NewStatus(statusName(status_));
 }
 
 void StatusNotifierItem::setTitle(const QString& title) {

@@ -51,7 +51,6 @@ class StatusNotifierItem : public QObject {
   Q_OBJECT
 
  public:
-  enum class Status { Passive, Active, NeedsAttention };
   using Timing = StatusNotifierTiming;
 
   // `id` names the application to hosts, e.g. "org.pulsewell.Pulsewell".
@@ -76,7 +75,6 @@ class StatusNotifierItem : public QObject {
   void setToolTip(const QString& title, const QString& body);
   // Text beside the icon (Ayatana hosts); `guide` is the longest text expected, for width.
   void setLabel(const QString& label, const QString& guide);
-  void setStatus(Status status);
   void setTitle(const QString& title);
 
   // Whether a watcher owns its name on the bus.
@@ -121,7 +119,6 @@ class StatusNotifierItem : public QObject {
   bool exported_ = false;
 
   QString title_;
-  Status status_ = Status::Active;
   DBusImageList icon_;
   DBusToolTip toolTip_;
   QString label_;

@@ -18,10 +18,10 @@
 #include "app/qt/settings_window.h"
 #include "growing_device.h"
 #include "menubar/qt/status_item.h"
-#include "platform/qt/qt_main_queue.h"
 #include "pulsewell_version.h"
 #include "shell_test_support.h"
 #include "snmp/snmp_error.h"
+#include "test_main_queue.h"
 #include "traffic/application_identifier.h"
 #include "traffic/memory_defaults_store.h"
 #include "traffic/settings_table.h"
@@ -61,10 +61,7 @@ bool anyTopLevelVisible() {
 
 class AppDelegateTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    delegate_.reset();
-    queue_->close();
-  }
+  void TearDown() override { delegate_.reset(); }
 
   AppDelegate& launch(SNMPTrafficService::ClientFactory factory = SNMPTrafficService::defaultClient,
                       std::chrono::milliseconds interval = 20ms) {
@@ -88,11 +85,23 @@ class AppDelegateTest : public ::testing::Test {
     secrets_->value = config.community;
   }
 
-  bool waitForStatus(RouterTrafficStatus status) {
-    return QTest::qWaitFor([&] { return delegate_->service().status() == status; }, 5000);
+  // Waits for `done` while Qt runs and the delegate's queue runs, its clock passing as its
+  // timers need.
+  template <typename Predicate>
+  bool waitFor(Predicate done) {
+    return QTest::qWaitFor(
+        [&] {
+          queue_->runNext();
+          return done();
+        },
+        5000);
   }
 
-  std::shared_ptr<QtMainQueue> queue_ = std::make_shared<QtMainQueue>();
+  bool waitForStatus(RouterTrafficStatus status) {
+    return waitFor([&] { return delegate_->service().status() == status; });
+  }
+
+  std::shared_ptr<TestMainQueue> queue_ = std::make_shared<TestMainQueue>();
   std::shared_ptr<MemoryDefaultsStore> defaults_ = std::make_shared<MemoryDefaultsStore>();
   std::shared_ptr<MemorySecretStore> secrets_ = std::make_shared<MemorySecretStore>();
   std::unique_ptr<AppDelegate> delegate_;
@@ -207,7 +216,7 @@ TEST_F(AppDelegateTest, SleepStopsPollingAndWakeStartsItAfresh) {
   delegate.willSleep();
   EXPECT_EQ(delegate.service().status(), RouterTrafficStatus::noReply);
   const int asleep = *calls;
-  QTest::qWait(200);  // ten polling intervals
+  queue_->advance(200ms);  // ten polling intervals
   const int afterSleep = *calls;
   EXPECT_LE(afterSleep, asleep + 2);  // at most the sample that was under way
 
@@ -222,7 +231,7 @@ TEST_F(AppDelegateTest, AcrossSleepTheTotalsContinueAndTheHistoriesRestart) {
   storeConfiguration(device.config());
   AppDelegate& delegate = launch();
   SNMPTrafficService& service = delegate.service();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return service.downHistory().size() >= 2; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return service.downHistory().size() >= 2; }));
 
   delegate.willSleep();
   EXPECT_EQ(service.status(), RouterTrafficStatus::up);
@@ -233,7 +242,7 @@ TEST_F(AppDelegateTest, AcrossSleepTheTotalsContinueAndTheHistoriesRestart) {
   delegate.didWake();
   EXPECT_EQ(service.status(), RouterTrafficStatus::connecting);
   EXPECT_TRUE(service.downHistory().empty());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return service.downHistory().size() >= 2; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return service.downHistory().size() >= 2; }));
   EXPECT_GT(service.totals().down, before.down);
 }
 
@@ -242,7 +251,7 @@ TEST_F(AppDelegateTest, AWakeWithoutASleepChangesNothing) {
   storeConfiguration(device.config());
   AppDelegate& delegate = launch();
   SNMPTrafficService& service = delegate.service();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return service.downHistory().size() >= 2; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return service.downHistory().size() >= 2; }));
   delegate.didWake();
   EXPECT_EQ(service.status(), RouterTrafficStatus::up);
   EXPECT_FALSE(service.downHistory().empty());

@@ -358,13 +358,15 @@ class TerminalProgramAgainstSnmpd : public SnmpdTest {
     arguments.insert(arguments.begin(), PULSEWELL_PROGRAM);
     arguments.insert(arguments.end(), {"--host", std::string(SnmpdPeer::host), "--port",
                                        std::to_string(snmpd->port())});
-    const auto home = std::filesystem::temp_directory_path() / "pulsewell-terminal-snmpd";
+    const auto& home = home_.path();
     return runProgram(arguments, {{"HOME", home.string()},
                                   {"XDG_CONFIG_HOME", (home / "config").string()},
                                   {"PULSEWELL_SECRET_STORE", "file"},
                                   {"PULSEWELL_COMMUNITY", std::string(SnmpdPeer::community)},
                                   {"LC_ALL", "C.UTF-8"}});
   }
+
+  test::TemporaryFolder home_;
 };
 
 TEST_F(TerminalProgramAgainstSnmpd, ListsThisMachinesLoopback) {

@@ -95,7 +95,8 @@ e2e_init() {
 
 # Nothing of the user's own session may leak in: home, settings, runtime folder and buses
 # all live in the work folder. Starts the session bus afterwards so that D-Bus activated
-# services (xfconfd, dconf) inherit these folders.
+# services (xfconfd, dconf) inherit these folders; `private_session without-bus` gives an
+# address where no bus answers instead.
 private_session() {
   unset WAYLAND_DISPLAY DBUS_SYSTEM_BUS_ADDRESS SWAYSOCK I3SOCK SESSION_MANAGER
   export HOME="$work/home"
@@ -109,6 +110,10 @@ private_session() {
   export NO_AT_BRIDGE=1
   mkdir -p -m 700 "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" \
     "$XDG_CACHE_HOME" "$XDG_STATE_HOME" "$XDG_CONFIG_HOME/pulsewell"
+  if [ "${1:-}" = without-bus ]; then
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
+    return
+  fi
   start_bus session
   export DBUS_SESSION_BUS_ADDRESS=$bus_address
 }

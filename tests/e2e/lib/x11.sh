@@ -24,6 +24,16 @@ find_window() {
   return 1
 }
 
+# The XEmbed icon: a small square of ours, embedded by the tray; the tray may still move
+# it while it lays out its cells, so its place counts once it stays.
+tray_found() { find_window 'w <= 64 && h <= 64 && w > 4' >"$work/tray"; }
+tray_settled() {
+  tray_found || return 1
+  cp "$work/tray" "$work/tray.before"
+  sleep 0.3
+  tray_found && cmp -s "$work/tray" "$work/tray.before"
+}
+
 popover_open() { find_window 'w == 280' >"$work/popover"; }
 popover_closed() { ! viewable "$(cut -d' ' -f1 "$work/popover")"; }
 # The popover shows once it is on screen with our colours in it.

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
@@ -21,6 +20,7 @@
 #include "platform/qt/qt_main_queue.h"
 #include "shell_test_support.h"
 #include "snmp/snmp_error.h"
+#include "tests/support/test_artifacts.h"
 #include "traffic/memory_defaults_store.h"
 #include "traffic/settings_table.h"
 #include "traffic/snmp_traffic_service.h"
@@ -239,13 +239,11 @@ TEST_F(Popover, KeepsItsWidthAndCutsALongInterfaceNameOnOneLine) {
   EXPECT_LE(label->geometry().right(), PopoverView::popoverWidth);
 }
 
-// Lays the view out as it is shown and saves that as a test artifact.
+// Sizes the view as it is shown and saves its picture as a test artifact.
 void saveScreenshot(QWidget& view, const QString& name) {
-  const QString folder = QStringLiteral(PULSEWELL_BINARY_DIR "/artifacts/menubar");
-  ASSERT_TRUE(QDir().mkpath(folder));
   QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
   view.adjustSize();
-  EXPECT_TRUE(view.grab().save(folder + QStringLiteral("/popover-%1.png").arg(name)));
+  test::saveArtifact(view, QStringLiteral("menubar"), QStringLiteral("popover-%1.png").arg(name));
 }
 
 // Whether `label` shows its whole text on one line.

@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "tests/support/test_artifacts.h"
 
 namespace pulsewell {
 namespace {
@@ -62,15 +63,14 @@ RouterGraphData full(bool behind) {
                          behind};
 }
 
-void saveArtifact(const QImage& image, const QString& name) {
-  const QString directory = QStringLiteral(PULSEWELL_BINARY_DIR "/artifacts/menubar");
-  QDir().mkpath(directory);
-  EXPECT_TRUE(image.save(directory + QLatin1Char('/') + name + QStringLiteral(".png")));
-}
-
 class GraphImageTest : public testing::TestWithParam<double> {
  protected:
   double ratio() const { return GetParam(); }
+  // Saves `image` as a picture named after `name` and the pixel ratio.
+  void save(const QImage& image, const char* name) const {
+    test::saveArtifact(image, QStringLiteral("menubar"),
+                       QStringLiteral("%1@%2x.png").arg(QLatin1String(name)).arg(ratio()));
+  }
   double textWidth(std::string_view down = "1.2 MB/s", std::string_view up = "80 KB/s") const {
     return Graph::image(down, up, std::nullopt, height, ratio()).deviceIndependentSize().width();
   }
@@ -98,13 +98,15 @@ TEST_P(GraphImageTest, BesidePutsAStripRightOfTheText) {
   const double text = textWidth();
   const QImage image = Graph::image("1.2 MB/s", "80 KB/s", full(false), height, ratio());
   EXPECT_EQ(image.deviceIndependentSize().width(), text + 34);
+  save(image, "beside");
   const double middle = text + 4 + 15;
   EXPECT_TRUE(isOrange(at(image, middle, 4))) << "upload above the mid line";
   EXPECT_TRUE(isGreen(at(image, middle, 18))) << "download below it";
   EXPECT_EQ(at(image, middle, 4).alpha(), 255);
   EXPECT_EQ(at(image, middle, 0.5).alpha(), 0) << "the strip starts 2 points from the top";
   EXPECT_EQ(at(image, middle, 21.5).alpha(), 0) << "and ends 2 points from the bottom";
-  for (double y = 0.25; y < height; y += 0.5) {
+  for (int half = 0; half < static_cast<int>(2 * height); ++half) {
+    const double y = 0.25 + (half * 0.5);
     EXPECT_EQ(at(image, text + 2, y).alpha(), 0) << "the gap between text and strip, y " << y;
   }
 }
@@ -112,6 +114,7 @@ TEST_P(GraphImageTest, BesidePutsAStripRightOfTheText) {
 TEST_P(GraphImageTest, BehindLiesFaintlyUnderTheText) {
   const double text = textWidth("\u2014", "\u2014");
   const QImage image = Graph::image("\u2014", "\u2014", full(true), height, ratio());
+  save(image, "behind");
   EXPECT_EQ(image.deviceIndependentSize().width(), text);
   const QColor upper = at(image, 3, 4);
   const QColor lower = at(image, 3, 18);
@@ -138,6 +141,7 @@ TEST_P(GraphImageTest, TextIsRightAlignedToTheTextWidth) {
 TEST_P(GraphImageTest, TextIsDrawnInTheLabelColourOverAThinHalo) {
   const QColor label = QGuiApplication::palette().color(QPalette::WindowText);
   const QImage image = Graph::image("888 MB/s", "888 MB/s", std::nullopt, height, ratio());
+  save(image, "none");
   int inLabelColour = 0;
   int halo = 0;
   for (int y = 0; y < image.height(); ++y) {
@@ -158,6 +162,7 @@ TEST_P(GraphImageTest, EmptyHistoriesShowOnlyTheMidLine) {
   const double text = textWidth();
   const RouterGraphData empty{{}, {}, 1, 1, false};
   const QImage image = Graph::image("\u2014", "\u2014", empty, height, ratio());
+  save(image, "connecting");
   EXPECT_EQ(countPixels(image, isGreen), 0);
   EXPECT_EQ(countPixels(image, isOrange), 0);
   EXPECT_EQ(at(image, text + 19, 5).alpha(), 0);
@@ -216,6 +221,7 @@ TEST_P(GraphImageTest, ALightPaletteUsesTheLightColours) {
 
 TEST_P(GraphImageTest, TheSquareShowsUploadOverDownloadInTheirColours) {
   const QImage icon = Graph::numbersSquare("80K", "1.2M", std::nullopt, 22, ratio(), false);
+  save(icon, "square");
   EXPECT_EQ(icon.devicePixelRatio(), ratio());
   EXPECT_EQ(icon.width(), static_cast<int>(22 * ratio()));
   EXPECT_EQ(icon.height(), icon.width());
@@ -230,6 +236,7 @@ TEST_P(GraphImageTest, TheSquareShowsUploadOverDownloadInTheirColours) {
 
 TEST_P(GraphImageTest, AMutedSquareHasNoTrafficColours) {
   const QImage icon = Graph::numbersSquare("—", "—", full(false), 22, ratio(), true);
+  save(icon, "square-muted");
   EXPECT_EQ(countPixels(icon, isGreen), 0);
   EXPECT_EQ(countPixels(icon, isOrange), 0);
   EXPECT_NE(icon, Graph::numbersSquare("—", "—", full(false), 22, ratio(), false));
@@ -237,6 +244,7 @@ TEST_P(GraphImageTest, AMutedSquareHasNoTrafficColours) {
 
 TEST_P(GraphImageTest, TheRouterSymbolLightsUpOnlyWhenLit) {
   const QImage dark = Graph::routerSymbol(22, ratio(), false);
+  save(dark, "router");
   EXPECT_EQ(countPixels(dark, isGreen), 0);
   int ink = 0;
   for (int y = 0; y < dark.height(); ++y) {
@@ -260,33 +268,6 @@ TEST_P(GraphImageTest, AMutedImageDrawsItsTextFaintly) {
   }
   EXPECT_LT(strongest, 230);
   EXPECT_NE(live, muted);
-}
-
-TEST_P(GraphImageTest, SavesSamplesForPeopleToLookAt) {
-  std::vector<double> down;
-  std::vector<double> up;
-  for (int i = 0; i < 60; ++i) {
-    down.push_back(400'000 + 350'000 * std::sin(i / 5.0));
-    up.push_back(i % 7 == 0 ? 0 : 20'000 + 15'000 * std::cos(i / 3.0));
-  }
-  const RouterGraphData beside{down, up, 1'000'000, 1'000'000, false};
-  RouterGraphData behind = beside;
-  behind.behind = true;
-  const QString suffix = QStringLiteral("@%1x").arg(ratio());
-  saveArtifact(Graph::image("1.2 MB/s", "80 KB/s", beside, height, ratio()),
-               QStringLiteral("beside") + suffix);
-  saveArtifact(Graph::image("1.2 MB/s", "80 KB/s", behind, height, ratio()),
-               QStringLiteral("behind") + suffix);
-  saveArtifact(Graph::image("1.2 MB/s", "80 KB/s", std::nullopt, height, ratio()),
-               QStringLiteral("none") + suffix);
-  saveArtifact(
-      Graph::image("\u2014", "\u2014", RouterGraphData{{}, {}, 1, 1, false}, height, ratio()),
-      QStringLiteral("connecting") + suffix);
-  saveArtifact(Graph::numbersSquare("80K", "1.2M", beside, 22, ratio(), false),
-               QStringLiteral("square") + suffix);
-  saveArtifact(Graph::numbersSquare("—", "—", std::nullopt, 22, ratio(), true),
-               QStringLiteral("square-muted") + suffix);
-  saveArtifact(Graph::routerSymbol(22, ratio(), false), QStringLiteral("router") + suffix);
 }
 
 INSTANTIATE_TEST_SUITE_P(PixelRatios, GraphImageTest, testing::Values(1.0, 2.0),

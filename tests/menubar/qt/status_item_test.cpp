@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -17,7 +16,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "fake_status_notifier_watcher.h"
 #include "growing_device.h"
@@ -30,6 +28,7 @@
 #include "private_bus.h"
 #include "shell_test_support.h"
 #include "snmp/snmp_error.h"
+#include "test_main_queue.h"
 #include "traffic/memory_defaults_store.h"
 #include "traffic/settings_table.h"
 #include "traffic/snmp_traffic_service.h"
@@ -81,12 +80,14 @@ class StatusItemTest : public test::PrivateBus {
     return *service_;
   }
 
-  StatusItem& makeItem() {
+  // The debounce runs on `timers`: the Qt queue's real time, or `clock_`.
+  StatusItem& makeItem(MainQueue& timers) {
     item_ = std::make_unique<StatusItem>(
-        *service_, defaults_, QList<QAction*>{&about_, &separator_, &settings_, &quit_},
+        *service_, defaults_, timers, QList<QAction*>{&about_, &separator_, &settings_, &quit_},
         [this] { ++settingsOpened_; }, connect(QStringLiteral("item")));
     return *item_;
   }
+  StatusItem& makeItem() { return makeItem(*queue_); }
 
   // A panel's watcher; the entry registers with it.
   void startPanel() {
@@ -127,6 +128,7 @@ class StatusItemTest : public test::PrivateBus {
   }
 
   std::shared_ptr<QtMainQueue> queue_ = std::make_shared<QtMainQueue>();
+  TestMainQueue clock_;
   MemoryDefaultsStore defaults_;
   std::unique_ptr<SNMPTrafficService> service_;
   std::unique_ptr<StatusItem> item_;
@@ -197,18 +199,16 @@ TEST_F(StatusItemTest, WhenUpTheLabelCarriesBothRatesInTheChosenUnit) {
 
 TEST_F(StatusItemTest, ABurstOfSignalsGivesOneRedrawFiftyMillisecondsAfterTheLast) {
   makeService();
-  makeItem();
+  makeItem(clock_);
   QSignalSpy redraws(item_.get(), &StatusItem::redrawn);
   defaults_.set(SettingsKey::routerHost, std::string("192.0.2.1"));
-  // No event processing meanwhile: whatever the machine's load, the second signal comes
-  // before the timer could run.
-  std::this_thread::sleep_for(30ms);
-  QElapsedTimer sinceLast;
+  clock_.advance(30ms);
   defaults_.set(SettingsKey::routerHost, std::string("192.0.2.2"));
-  sinceLast.start();
-  ASSERT_TRUE(redraws.wait(2000));
-  EXPECT_GE(sinceLast.elapsed(), 49);
-  QTest::qWait(100);
+  clock_.advance(49ms);
+  EXPECT_EQ(redraws.count(), 0);
+  clock_.advance(1ms);
+  EXPECT_EQ(redraws.count(), 1);
+  clock_.advance(100ms);
   EXPECT_EQ(redraws.count(), 1);
 }
 
@@ -217,12 +217,13 @@ TEST_F(StatusItemTest, ServiceAndSettingsSignalsAreMergedIntoOneRedraw) {
   // Paused, a new configuration announces its changes but starts no polling that could
   // add more of them.
   service_->pause();
-  makeItem();
+  makeItem(clock_);
   QSignalSpy redraws(item_.get(), &StatusItem::redrawn);
   service_->apply(unreachableConfig());
   defaults_.set(SettingsKey::speedInBits, true);
-  ASSERT_TRUE(redraws.wait(2000));
-  QTest::qWait(20);
+  clock_.advance(StatusItem::debounceInterval);
+  EXPECT_EQ(redraws.count(), 1);
+  clock_.advance(20ms);
   EXPECT_EQ(redraws.count(), 1);
   EXPECT_EQ(item_->accessibilityLabel(), QStringLiteral("Pulsewell: Connecting …"));
 }
