@@ -134,11 +134,12 @@ tray_field() { sed -n "s/.*$1 \([0-9.]*\).*/\1/p"; }
 
 # The RSS after 1800 samples against the RSS after 150, from the marks in FILE.
 growth_row() {
-  local what=$1 early late
+  local what=$1 early late growth
   early=$(tray_line 150 "$2" | tray_field 'RSS')
   late=$(tray_line 1800 "$2" | tray_field 'RSS')
-  row "$what" "$early MiB" "$late MiB" "$(awk -v a="$early" -v b="$late" 'BEGIN { printf "%+.1f MiB", b - a }')" \
-    "within 1 MiB" "$(met "$late - $early" "r <= 1 && r >= -1")"
+  growth=$(awk -v a="$early" -v b="$late" 'BEGIN { printf "%+.1f", b - a }')
+  row "$what" "$early MiB" "$late MiB" "$growth MiB" "within 1 MiB" \
+    "$(met "$growth" "r <= 1 && r >= -1")"
 }
 
 row_tray() {

@@ -16,26 +16,31 @@ namespace {
 
 using SampleResult = std::variant<SNMPTrafficReading, std::exception_ptr>;
 
-// The worker waits here after handing its result to the main thread, and goes on only when
-// the main thread lets it: once it has published and the pause has passed on the main
-// queue's clock. A busy main thread therefore never piles up results, and the pause is
-// time the tests can drive.
+// The worker pauses here after handing its result to the main thread, and goes on only
+// once the main thread has dealt with it, so that a busy main thread never piles up
+// results. The main thread publishes well within the pause and wakes the worker only when
+// it is late: every wakeup of the worker is one it needs.
 class Handoff {
  public:
   // Main thread (or whoever drops the posted work): the first outcome wins.
   void finish(bool keepPolling) {
+    bool late = false;
     {
       const std::lock_guard lock(mutex_);
       if (outcome_) return;
       outcome_ = keepPolling;
+      late = waitingForOutcome_;
     }
-    finished_.notify_all();
+    if (late) finished_.notify_all();
   }
 
-  // Worker: true when the loop goes on; false when the result was dropped, polling ended
-  // or the task was stopped meanwhile.
-  bool wait(const std::stop_token& stop) {
+  // Worker: true when the loop goes on after `pause`; false when the result was dropped or
+  // the task was stopped meanwhile.
+  bool pauseAndWait(const std::stop_token& stop, std::chrono::milliseconds pause) {
     std::unique_lock lock(mutex_);
+    finished_.wait_for(lock, stop, pause, [] { return false; });
+    if (stop.stop_requested()) return false;
+    waitingForOutcome_ = true;
     if (!finished_.wait(lock, stop, [this] { return outcome_.has_value(); })) return false;
     return *outcome_;
   }
@@ -44,17 +49,16 @@ class Handoff {
   std::mutex mutex_;
   std::condition_variable_any finished_;
   std::optional<bool> outcome_;
+  bool waitingForOutcome_ = false;
 };
 
 // Posted work that is destroyed without having run (a queue torn down at quit) still
-// releases the worker; work that runs takes the handoff over.
+// releases the worker.
 struct HandoffGuard {
   explicit HandoffGuard(std::shared_ptr<Handoff> h) : handoff(std::move(h)) {}
   HandoffGuard(const HandoffGuard&) = delete;
   HandoffGuard& operator=(const HandoffGuard&) = delete;
-  ~HandoffGuard() {
-    if (handoff) handoff->finish(false);
-  }
+  ~HandoffGuard() { handoff->finish(false); }
   std::shared_ptr<Handoff> handoff;
 };
 
@@ -74,8 +78,7 @@ struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
       : mainQueue(std::move(queue)),
         interval(pause),
         makeClient(std::move(factory)),
-        samplerClock(std::move(clock)),
-        pauseTimer(mainQueue->makeTimer([this] { releaseWorker(true); })) {}
+        samplerClock(std::move(clock)) {}
 
   // Everything a polling task owns. The service is only reached through the main queue,
   // and only weakly, so a worker never keeps the service alive nor touches it directly.
@@ -85,6 +88,7 @@ struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
     std::string interface;
     bool swapDirections = false;
     SecondsClock clock;
+    std::chrono::milliseconds interval{};
     std::shared_ptr<MainQueue> mainQueue;
     std::weak_ptr<State> service;
   };
@@ -93,9 +97,6 @@ struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
   const std::chrono::milliseconds interval;
   const ClientFactory makeClient;
   const SecondsClock samplerClock;
-  // The worker waiting out the pause after its last result, and the timer that ends it.
-  const std::unique_ptr<MainQueue::Timer> pauseTimer;
-  std::shared_ptr<Handoff> pausedWorker;
 
   RouterTrafficStatus status = RouterTrafficStatus::notConfigured;
   std::optional<SNMPTrafficReading> reading;
@@ -124,19 +125,7 @@ struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
     return {carried.down + down, carried.up + up};
   }
 
-  void releaseWorker(bool keepPolling) {
-    if (const auto worker = std::exchange(pausedWorker, nullptr)) worker->finish(keepPolling);
-  }
-
-  void pauseThenResume(std::shared_ptr<Handoff> worker) {
-    releaseWorker(false);
-    pausedWorker = std::move(worker);
-    pauseTimer->start(interval);
-  }
-
   void cancelTask() {
-    pauseTimer->stop();
-    releaseWorker(false);
     if (taskStop) taskStop->request_stop();
     taskStop.reset();
     currentTask = 0;
@@ -164,7 +153,7 @@ struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
   void launch(SNMPClient client) {
     cancelTask();  // never two tasks, even if an observer re-entered start()
     PollingTask task{++lastTaskId, std::move(client), config->interface, config->swapDirections,
-                     samplerClock, mainQueue,         weak_from_this()};
+                     samplerClock, interval,          mainQueue,         weak_from_this()};
     try {
       std::jthread worker(poll, std::move(task));
       taskStop = worker.get_stop_source();
@@ -225,15 +214,11 @@ struct SNMPTrafficService::State : std::enable_shared_from_this<State> {
       auto handoff = std::make_shared<Handoff>();
       task.mainQueue->post([service = task.service, id = task.id, result = std::move(result),
                             guard = std::make_shared<HandoffGuard>(handoff)] {
-        auto worker = std::move(guard->handoff);
-        const auto state = service.lock();
-        if (state && state->publish(id, result)) {
-          state->pauseThenResume(std::move(worker));
-        } else {
-          worker->finish(false);
-        }
+        bool keepPolling = false;
+        if (const auto state = service.lock()) keepPolling = state->publish(id, result);
+        guard->handoff->finish(keepPolling);
       });
-      if (!handoff->wait(stop)) return;
+      if (!handoff->pauseAndWait(stop, task.interval)) return;
     }
   }
 };

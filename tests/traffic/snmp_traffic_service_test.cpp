@@ -190,7 +190,6 @@ TEST_F(ServiceTest, NotificationsPerResult) {
   EXPECT_EQ(nextResult(), 2);  // reading, status
   // The worker waits for its posted result to be published, so no request is in flight
   // while the fault is queued: it hits the sample after.
-  queue->advance(20ms);  // the pause
   ASSERT_TRUE(eventually([&] { return queue->pendingCount() == 1; }));
   agent.queueFault(AgentFault::error(5));
   EXPECT_EQ(nextResult(), 4);  // reading, status, both histories
@@ -211,7 +210,6 @@ TEST_F(ServiceTest, NotificationComesBeforeTheAssignment) {
 TEST_F(ServiceTest, ErrorAfterGoodSamplesChangesOnlyTheStatus) {
   service->apply(config());
   untilRates();
-  queue->advance(20ms);  // the pause
   ASSERT_TRUE(eventually([&] { return queue->pendingCount() == 1; }));
   agent.queueFault(AgentFault::error(2));
   EXPECT_EQ(nextResult(), 4);
@@ -344,7 +342,7 @@ TEST_F(ServiceTest, PauseKeepsStatusAndTotalsClearsReading) {
   // Paused means no polling at all.
   queue->waitAndDrain(50ms);
   const auto requests = agent.requestCount();
-  queue->advance(100ms);
+  queue->waitAndDrain(100ms);
   EXPECT_EQ(agent.requestCount(), requests);
   EXPECT_EQ(service->reading(), std::nullopt);
 }
@@ -388,7 +386,7 @@ TEST_F(ServiceTest, ApplyWhilePausedStoresItButStartsNothingUntilResume) {
   service->apply(config("eth1"));
   EXPECT_EQ(service->status(), RouterTrafficStatus::connecting);
   EXPECT_TRUE(service->downHistory().empty());
-  queue->advance(100ms);
+  queue->waitAndDrain(100ms);
   EXPECT_EQ(agent.requestCount(), requests);
 
   service->apply(std::nullopt);
@@ -481,12 +479,11 @@ TEST_F(ServiceTest, PauseWaitsForPublishingNotJustForPosting) {
   ASSERT_TRUE(eventually([&] { return queue->pendingCount() == 1; }));
   const auto requests = agent.requestCount();
   // While the main thread has not published, the worker asks nothing more.
-  queue->advance(100ms);
+  std::this_thread::sleep_for(100ms);
   EXPECT_EQ(agent.requestCount(), requests);
   EXPECT_EQ(queue->pendingCount(), 1U);
 
   queue->drain();
-  queue->advance(20ms);  // the pause
   EXPECT_TRUE(agent.waitForRequests(requests + 1, patience));
 }
 
