@@ -49,12 +49,7 @@ leave_overview() {
   wait_for 5 eval '! overview_active'
 }
 wait_for 60 leave_overview || fail "the overview did not close"
-wait_for 120 host_registered || fail "the AppIndicator extension's host did not register"
-step "the extension's watcher is up"
-wait_for 120 our_item_registered || fail "pulsewell's item never registered: $(watcher_items)"
-item_name_is_conventional || fail "unexpected item name $item"
-step "registered as $item"
-wait_for_rates
+expect_item_with_rates "the AppIndicator extension" 120
 
 # --- the label: the rates, upload first, the same the accessibility label reports ----------
 label() { item_text XAyatanaLabel; }

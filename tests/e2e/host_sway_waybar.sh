@@ -125,12 +125,7 @@ cat >"$work/waybar.css" <<'CSS'
 window#waybar { background: #2b303b; color: #ffffff; }
 CSS
 spawn waybar waybar -c "$work/waybar.json" -s "$work/waybar.css"
-wait_for 60 host_registered || fail "waybar's tray did not register a host"
-step "waybar's watcher is up"
-wait_for 60 our_item_registered || fail "pulsewell's item never registered: $(watcher_items)"
-item_name_is_conventional || fail "unexpected item name $item"
-step "registered as $item"
-wait_for_rates
+expect_item_with_rates "waybar's tray"
 step "status: $(status)"
 
 # A wide image: wider than high, shown at its real width on the bar.

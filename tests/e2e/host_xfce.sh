@@ -23,12 +23,7 @@ start_pulsewell
 step "pulsewell runs (pid $pulsewell_pid); starting the panel after it"
 
 start_xfce_panel
-wait_for 60 host_registered || fail "the panel's StatusNotifier host did not register"
-step "the panel's watcher is up"
-wait_for 60 our_item_registered || fail "pulsewell's item never registered: $(watcher_items)"
-item_name_is_conventional || fail "unexpected item name $item"
-step "registered as $item"
-wait_for_rates
+expect_item_with_rates "the panel"
 step "status: $(status)"
 
 # A square icon with both rates: the panel squashes anything wider.

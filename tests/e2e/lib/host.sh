@@ -241,6 +241,18 @@ for w, h, _ in json.load(sys.stdin)["data"]:
 item_name_is_conventional() {
   [[ "$item" =~ ^org\.kde\.StatusNotifierItem-${pulsewell_pid}-[0-9]+$ ]]
 }
+# Once the host (named by $1, e.g. "the panel") has started: its watcher comes up, our item
+# registers there under the conventional name and shows the router's rates; waits up to
+# $2 seconds (default 60) for each.
+expect_item_with_rates() {
+  local host=$1 patience=${2:-60}
+  wait_for "$patience" host_registered || fail "$host registered no StatusNotifier host"
+  step "$host's watcher is up"
+  wait_for "$patience" our_item_registered || fail "pulsewell's item never registered: $(watcher_items)"
+  item_name_is_conventional || fail "unexpected item name $item"
+  step "registered as $item"
+  wait_for_rates
+}
 
 # --- pictures -------------------------------------------------------------------------------
 
