@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/keyring_test_support.h"
 #include "platform/file_secret_store.h"
 #include "platform/secret_store_choice.h"
 #include "platform/system_secret_store.h"
 #include "tests/platform/platform_test_support.h"
+#include "tests/support/keyring_test_support.h"
 #include "traffic/application_identifier.h"
 
 #if defined(__has_feature)
