@@ -14,14 +14,13 @@ cmake --preset release -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
 cmake --build --preset release -j "$(nproc)" --target pulsewell pulsewell_package_files >/dev/null
 (cd build/release && cpack -G DEB >/dev/null)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
-libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' build/release/CMakeCache.txt)
 deb_version=$(dpkg-parsechangelog -l packaging/debian/changelog -S Version)
 deb=build/release/pulsewell_${deb_version}_$(dpkg --print-architecture).deb
 
 expected=(
   ./usr/bin/pulsewell
-  "./usr/$libdir/pulsewell/pulsewell"
-  "./usr/$libdir/pulsewell/pulsewell-keyring.so"
+  ./usr/libexec/pulsewell/pulsewell
+  ./usr/libexec/pulsewell/pulsewell-keyring.so
   ./usr/share/applications/org.pulsewell.Pulsewell.desktop
   ./usr/share/icons/hicolor/scalable/apps/org.pulsewell.Pulsewell.svg
   ./usr/share/pulsewell/autostart/org.pulsewell.Pulsewell.desktop

@@ -5,7 +5,7 @@
 namespace pulsewell::ProgramFiles {
 
 // The `pulsewell` command runs the terminal commands and starts the desktop program; the
-// desktop program and the keyring module live in a private folder (/usr/lib/pulsewell when
+// desktop program and the keyring module live in a private folder (/usr/libexec/pulsewell when
 // installed). Each is found relative to the running program, so the build tree works as
 // an installation does.
 
