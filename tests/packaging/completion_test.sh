@@ -12,7 +12,7 @@ source "$here/lib.sh"
 pulsewell=$1
 agent=$2
 completions=$3
-require_tools bash fish zsh timeout
+need_tools bash fish zsh timeout
 bash_completion=/usr/share/bash-completion/bash_completion
 [ -f "$bash_completion" ] || skip "bash-completion is not installed"
 

@@ -10,13 +10,6 @@ fail() {
   exit 1
 }
 
-require_tools() {
-  local tool
-  for tool in "$@"; do
-    command -v "$tool" >/dev/null || skip "$tool is not installed"
-  done
-}
-
 # Fails with both lists when two sorted lists differ.
 expect_same() {
   local what=$1 expected=$2 actual=$3

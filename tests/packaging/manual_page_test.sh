@@ -8,7 +8,7 @@ source "$(dirname "$0")/lib.sh"
 
 pulsewell=$1
 page=$2
-require_tools mandoc man
+need_tools mandoc man
 
 lint=$(mandoc -T lint -W all "$page" 2>&1) || fail "mandoc -T lint: $lint"
 [ -z "$lint" ] || fail "mandoc -T lint: $lint"

@@ -8,7 +8,7 @@ source "$(dirname "$0")/lib.sh"
 
 source_dir=$1
 version=$2
-require_tools appstreamcli
+need_tools appstreamcli
 metainfo=$source_dir/packaging/org.pulsewell.Pulsewell.metainfo.xml
 desktop=$source_dir/packaging/org.pulsewell.Pulsewell.desktop
 

@@ -10,3 +10,10 @@ skip() {
   echo "SKIP: $*" >&2
   exit 77
 }
+# Skips (or fails under CI=true) unless every named tool is on the PATH.
+need_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed"
+  done
+}

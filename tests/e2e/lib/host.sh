@@ -22,12 +22,6 @@ fail() {
   fi
   exit 1
 }
-need_tools() {
-  local tool
-  for tool in "$@"; do
-    command -v "$tool" >/dev/null || skip "$tool is not installed"
-  done
-}
 # Elapsed time of the run, for the log.
 step() { echo "[$e2e_host +$((SECONDS - e2e_started))s] $*"; }
 
