@@ -1,5 +1,6 @@
 #include "platform/keychain.h"
 
+#include <fcntl.h>
 #include <glib.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -281,7 +282,9 @@ class PrivateBus {
       ::close(pipeFds[0]);
       const std::string printAddress = "--print-address=" + std::to_string(pipeFds[1]);
       const std::string configFile = "--config-file=" + config.string();
-      std::freopen("/dev/null", "w", stderr);
+      // Only async-signal-safe calls between fork and exec.
+      const int devNull = ::open("/dev/null", O_WRONLY);
+      if (devNull >= 0) ::dup2(devNull, STDERR_FILENO);
       ::execlp("dbus-daemon", "dbus-daemon", configFile.c_str(), printAddress.c_str(), "--nofork",
                "--nopidfile", static_cast<char*>(nullptr));
       ::_exit(127);

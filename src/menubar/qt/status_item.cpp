@@ -6,11 +6,13 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
-#include <QSemaphore>
 #include <QThreadPool>
 #include <array>
 #include <functional>
+#include <future>
+#include <memory>
 #include <utility>
 
 #include "menubar/qt/popover_view.h"
@@ -43,16 +45,11 @@ double pixelRatio() {
 // Qt 6.4's raster engine splits every fill of more than about a hundred spans across the
 // global thread pool and waits for the parts, unless it already runs on one of the pool's
 // threads: dozens of wakeups of three threads for each redraw of a few small icons. Drawn
-// whole on one pool thread they cost one hand-off. The GUI thread waits meanwhile, so
-// nothing the drawing reads can change under it.
-QList<QImage> drawnOnPoolThread(const std::function<QList<QImage>()>& draw) {
-  QList<QImage> images;
-  QSemaphore done;
-  QThreadPool::globalInstance()->start([&] {
-    images = draw();
-    done.release();
-  });
-  done.acquire();
+// whole on one pool thread they cost one hand-off.
+std::future<QList<QImage>> drawnOnPoolThread(std::function<QList<QImage>()> draw) {
+  auto task = std::make_shared<std::packaged_task<QList<QImage>()>>(std::move(draw));
+  std::future<QList<QImage>> images = task->get_future();
+  QThreadPool::globalInstance()->start([task] { (*task)(); });
   return images;
 }
 
@@ -82,6 +79,7 @@ StatusItem::StatusItem(SNMPTrafficService& service, DefaultsStore& defaults, Mai
     : QObject(parent),
       service_(service),
       defaults_(defaults),
+      mainQueue_(mainQueue),
       showSettings_(std::move(showSettings)),
       entries_(menu),
       showTraffic_(std::make_unique<QAction>(
@@ -153,36 +151,66 @@ QString StatusItem::accessibilityLabel() const {
 
 void StatusItem::scheduleRedraw() {
   debounce_->start(debounceInterval);
+  // The values change only after this notification; the icons are drawn from them once
+  // they are stored, so the redraw finds them ready instead of waiting for the drawing.
+  if (drawAheadPosted_) return;
+  drawAheadPosted_ = true;
+  mainQueue_.post([self = QPointer<StatusItem>(this)] {
+    if (self) self->drawAhead();
+  });
 }
 
-void StatusItem::redraw() {
-  shown_ = TrafficPresentation::make(TrafficSnapshot::of(service_),
-                                     DisplaySettings::read(defaults_, systemNumberLocale()));
-  const PanelEntryForm stored = storedPanelEntryForm(defaults_);
-  // An XEmbed cell is a square whatever is chosen.
-  form_ = tray_ ? PanelEntryForm::square : resolvedForm(stored, host_);
+TrafficPresentation StatusItem::presentationNow() const {
+  return TrafficPresentation::make(TrafficSnapshot::of(service_),
+                                   DisplaySettings::read(defaults_, systemNumberLocale()));
+}
 
-  IconInputs key{form_,
-                 shown_.configured,
-                 shown_.live,
-                 shown_.upCompact,
-                 shown_.downCompact,
-                 shown_.panelGraph,
+PanelEntryForm StatusItem::formNow() const {
+  // An XEmbed cell is a square whatever is chosen.
+  return tray_ ? PanelEntryForm::square : resolvedForm(storedPanelEntryForm(defaults_), host_);
+}
+
+StatusItem::IconInputs StatusItem::iconInputs(const TrafficPresentation& shown,
+                                              PanelEntryForm form) const {
+  IconInputs key{form,
+                 shown.configured,
+                 shown.live,
+                 shown.upCompact,
+                 shown.downCompact,
+                 shown.panelGraph,
                  pixelRatio(),
                  host_.darkBar};
-  if (form_ == PanelEntryForm::wide) {
-    key.up = shown_.upText;
-    key.down = shown_.downText;
+  if (form == PanelEntryForm::wide) {
+    key.up = shown.upText;
+    key.down = shown.downText;
   }
-  if (form_ == PanelEntryForm::label) {
+  if (form == PanelEntryForm::label) {
     // The small icon beside the label only knows whether the line is live.
     key.up.clear();
     key.down.clear();
     key.graph.reset();
   }
+  return key;
+}
+
+void StatusItem::drawAhead() {
+  drawAheadPosted_ = false;
+  IconInputs key = iconInputs(presentationNow(), formNow());
+  if (drawnFrom_ == key || (drawnAhead_ && drawnAhead_->from == key)) return;
+  drawnAhead_.emplace(key, drawnOnPoolThread([key] { return drawIcons(key); }));
+}
+
+void StatusItem::redraw() {
+  shown_ = presentationNow();
+  form_ = formNow();
+  IconInputs key = iconInputs(shown_, form_);
+  std::optional<DrawnAhead> ahead = std::exchange(drawnAhead_, std::nullopt);
   if (drawnFrom_ != key) {
-    drawnFrom_ = key;
-    icons_ = drawnOnPoolThread([this] { return drawIcons(); });
+    // Something changed since the drawing ahead began: drawn again, and waited for.
+    if (!ahead || ahead->from != key)
+      ahead.emplace(key, drawnOnPoolThread([key] { return drawIcons(key); }));
+    drawnFrom_ = std::move(key);
+    icons_ = ahead->images.get();
     notifier_->setIcon(icons_);
     if (tray_ && !icons_.isEmpty()) {
       QIcon icon;
@@ -200,24 +228,24 @@ void StatusItem::redraw() {
   Q_EMIT redrawn();
 }
 
-QList<QImage> StatusItem::drawIcons() const {
-  const double ratio = pixelRatio();
-  const auto tone = host_.darkBar ? RouterMenuBarGraph::BarTone::dark
-                                  : RouterMenuBarGraph::BarTone::followPalette;
+QList<QImage> StatusItem::drawIcons(const IconInputs& inputs) {
+  const auto tone = inputs.darkBar ? RouterMenuBarGraph::BarTone::dark
+                                   : RouterMenuBarGraph::BarTone::followPalette;
   QList<QImage> images;
-  if (!shown_.configured || form_ == PanelEntryForm::label) {
-    for (const int size : squareSizes)
-      images.append(RouterMenuBarGraph::routerSymbol(size, ratio, shown_.live, tone));
+  if (!inputs.configured || inputs.form == PanelEntryForm::label) {
+    for (const int size : squareSizes) {
+      images.append(RouterMenuBarGraph::routerSymbol(size, inputs.pixelRatio, inputs.live, tone));
+    }
     return images;
   }
-  if (form_ == PanelEntryForm::wide) {
-    images.append(RouterMenuBarGraph::image(shown_.downText, shown_.upText, shown_.panelGraph,
-                                            wideHeight, ratio, !shown_.live, tone));
+  if (inputs.form == PanelEntryForm::wide) {
+    images.append(RouterMenuBarGraph::image(inputs.down, inputs.up, inputs.graph, wideHeight,
+                                            inputs.pixelRatio, !inputs.live, tone));
     return images;
   }
   for (const int size : squareSizes) {
-    images.append(RouterMenuBarGraph::numbersSquare(
-        shown_.upCompact, shown_.downCompact, shown_.panelGraph, size, ratio, !shown_.live, tone));
+    images.append(RouterMenuBarGraph::numbersSquare(inputs.up, inputs.down, inputs.graph, size,
+                                                    inputs.pixelRatio, !inputs.live, tone));
   }
   return images;
 }

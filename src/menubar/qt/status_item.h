@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,18 +90,24 @@ class StatusItem : public QObject {
   void redrawn();
 
  private:
+  struct IconInputs;
   void scheduleRedraw();
+  void drawAhead();
   void redraw();
+  TrafficPresentation presentationNow() const;
+  PanelEntryForm formNow() const;
+  IconInputs iconInputs(const TrafficPresentation& shown, PanelEntryForm form) const;
   void followWatcher(bool present);
   void checkForTray();
   void hostActivated(QPoint position);
   void openPopover(std::optional<QPoint> position);
   bool popoverOpen() const;
   void updateHostMenu();
-  QList<QImage> drawIcons() const;
+  static QList<QImage> drawIcons(const IconInputs& inputs);
 
   SNMPTrafficService& service_;
   DefaultsStore& defaults_;
+  MainQueue& mainQueue_;
   std::function<void()> showSettings_;
   QList<QAction*> entries_;
   std::unique_ptr<QMenu> menu_;
@@ -119,7 +126,8 @@ class StatusItem : public QObject {
   PanelHost host_ = PanelHost::embedded();
   PanelEntryForm form_ = PanelEntryForm::square;
   TrafficPresentation shown_;
-  // What the icons were drawn from, so an unchanged entry is not drawn again.
+  // What the icons are drawn from, and all they are drawn from: an unchanged entry is not
+  // drawn again, and a pool thread draws them from a copy.
   struct IconInputs {
     PanelEntryForm form;
     bool configured;
@@ -133,6 +141,13 @@ class StatusItem : public QObject {
   };
   std::optional<IconInputs> drawnFrom_;
   QList<QImage> icons_;
+  // Icons being drawn on a pool thread, ahead of the redraw that will show them.
+  struct DrawnAhead {
+    IconInputs from;
+    std::future<QList<QImage>> images;
+  };
+  std::optional<DrawnAhead> drawnAhead_;
+  bool drawAheadPosted_ = false;
 };
 
 }  // namespace pulsewell

@@ -255,6 +255,29 @@ TEST_F(StatusItemTest, TheSquareShowsBothNumbersWithTheGraphStyleBehindThem) {
   EXPECT_EQ(squareIcon(*item_), numbers("—", "—", behind, false));
 }
 
+// The icons are drawn ahead as soon as the values change; a change after that, within the
+// debounce, must not leave the older drawing in the panel.
+TEST_F(StatusItemTest, IconsDrawnAheadShowOnlyWhileNothingChangedSince) {
+  startPanel();
+  GrowingDevice device;
+  upAndHeld(device);
+  StatusItem& item = makeItem(clock_);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return item.statusNotifier().isRegistered(); }, 5000));
+  const QImage routerSymbol = RouterMenuBarGraph::routerSymbol(22, 1.0, item.presentation().live);
+
+  defaults_.set(SettingsKey::panelEntry, std::string("label"));
+  clock_.drain();
+  clock_.advance(StatusItem::debounceInterval);
+  EXPECT_EQ(squareIcon(item), routerSymbol);
+
+  defaults_.set(SettingsKey::panelEntry, std::string("wide"));
+  clock_.drain();
+  defaults_.set(SettingsKey::panelEntry, std::string("square"));
+  clock_.advance(StatusItem::debounceInterval);
+  EXPECT_EQ(item.form(), PanelEntryForm::square);
+  EXPECT_EQ(squareIcon(item), numbers("—", "—", item.presentation().panelGraph, false));
+}
+
 TEST_F(StatusItemTest, WhileFailingTheSquareIsMuted) {
   makeService(failingWith(SNMPError::timeout())).apply(unreachableConfig());
   makeItem();
