@@ -197,7 +197,7 @@ void StatusItem::drawAhead() {
   drawAheadPosted_ = false;
   IconInputs key = iconInputs(presentationNow(), formNow());
   if (drawnFrom_ == key || (drawnAhead_ && drawnAhead_->from == key)) return;
-  drawnAhead_.emplace(key, drawnOnPoolThread([key] { return drawIcons(key); }));
+  drawnAhead_ = DrawnAhead{key, drawnOnPoolThread([key] { return drawIcons(key); })};
 }
 
 void StatusItem::redraw() {
@@ -206,9 +206,10 @@ void StatusItem::redraw() {
   IconInputs key = iconInputs(shown_, form_);
   std::optional<DrawnAhead> ahead = std::exchange(drawnAhead_, std::nullopt);
   if (drawnFrom_ != key) {
-    // Something changed since the drawing ahead began: drawn again, and waited for.
+    // No drawing ahead of exactly these values (the first draw, or a change since it
+    // began): drawn now, and waited for.
     if (!ahead || ahead->from != key)
-      ahead.emplace(key, drawnOnPoolThread([key] { return drawIcons(key); }));
+      ahead = DrawnAhead{key, drawnOnPoolThread([key] { return drawIcons(key); })};
     drawnFrom_ = std::move(key);
     icons_ = ahead->images.get();
     notifier_->setIcon(icons_);
