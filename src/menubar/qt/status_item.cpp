@@ -42,17 +42,6 @@ double pixelRatio() {
   return qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
 }
 
-// Qt 6.4's raster engine splits every fill of more than about a hundred spans across the
-// global thread pool and waits for the parts, unless it already runs on one of the pool's
-// threads: dozens of wakeups of three threads for each redraw of a few small icons. Drawn
-// whole on one pool thread they cost one hand-off.
-std::future<QList<QImage>> drawnOnPoolThread(std::function<QList<QImage>()> draw) {
-  auto task = std::make_shared<std::packaged_task<QList<QImage>()>>(std::move(draw));
-  std::future<QList<QImage>> images = task->get_future();
-  QThreadPool::globalInstance()->start([task] { (*task)(); });
-  return images;
-}
-
 bool watcherRunning(const QDBusConnection& bus) {
   const QDBusConnectionInterface* daemon = bus.isConnected() ? bus.interface() : nullptr;
   return daemon != nullptr &&
@@ -197,19 +186,18 @@ void StatusItem::drawAhead() {
   drawAheadPosted_ = false;
   IconInputs key = iconInputs(presentationNow(), formNow());
   if (drawnFrom_ == key || (drawnAhead_ && drawnAhead_->from == key)) return;
-  drawnAhead_ = DrawnAhead{key, drawnOnPoolThread([key] { return drawIcons(key); })};
+  drawnAhead_ = startDrawing(key);
 }
 
 void StatusItem::redraw() {
   shown_ = presentationNow();
   form_ = formNow();
   IconInputs key = iconInputs(shown_, form_);
-  std::optional<DrawnAhead> ahead = std::exchange(drawnAhead_, std::nullopt);
+  std::optional<IconDrawing> ahead = std::exchange(drawnAhead_, std::nullopt);
   if (drawnFrom_ != key) {
     // No drawing ahead of exactly these values (the first draw, or a change since it
     // began): drawn now, and waited for.
-    if (!ahead || ahead->from != key)
-      ahead = DrawnAhead{key, drawnOnPoolThread([key] { return drawIcons(key); })};
+    if (!ahead || ahead->from != key) ahead = startDrawing(key);
     drawnFrom_ = std::move(key);
     icons_ = ahead->images.get();
     notifier_->setIcon(icons_);
@@ -227,6 +215,18 @@ void StatusItem::redraw() {
   notifier_->setToolTip(toQString(shown_.tooltipTitle), toQString(shown_.tooltipBody));
   if (tray_) tray_->setToolTip(accessibilityLabel());
   Q_EMIT redrawn();
+}
+
+// Qt 6.4's raster engine splits every fill of more than about a hundred spans across the
+// global thread pool and waits for the parts, unless it already runs on one of the pool's
+// threads: dozens of wakeups of three threads for each redraw of a few small icons. Drawn
+// whole on one pool thread they cost one hand-off.
+StatusItem::IconDrawing StatusItem::startDrawing(const IconInputs& inputs) {
+  auto task =
+      std::make_shared<std::packaged_task<QList<QImage>()>>([inputs] { return drawIcons(inputs); });
+  IconDrawing drawing{inputs, task->get_future()};
+  QThreadPool::globalInstance()->start([task] { (*task)(); });
+  return drawing;
 }
 
 QList<QImage> StatusItem::drawIcons(const IconInputs& inputs) {

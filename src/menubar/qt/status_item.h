@@ -35,7 +35,9 @@ class StatusNotifierItem;
 // watcher as soon as one appears. It shows the rates in the best form the host offers (a
 // label, the wide two-line image, or a square of two numbers) and follows the traffic
 // service and the display settings: every change of either restarts a 50 ms timer, and
-// when it runs out the entry is redrawn once, sending hosts only what changed. A left (or
+// when it runs out the entry is redrawn once, sending hosts only what changed. The icons
+// for the new values are drawn on a pool thread as soon as the values are stored, so the
+// redraw finds them ready rather than waking once more to wait for them. A left (or
 // middle) click opens or closes the popover; a right click gives the menu.
 class StatusItem : public QObject {
   Q_OBJECT
@@ -103,6 +105,8 @@ class StatusItem : public QObject {
   void openPopover(std::optional<QPoint> position);
   bool popoverOpen() const;
   void updateHostMenu();
+  struct IconDrawing;
+  static IconDrawing startDrawing(const IconInputs& inputs);
   static QList<QImage> drawIcons(const IconInputs& inputs);
 
   SNMPTrafficService& service_;
@@ -141,12 +145,13 @@ class StatusItem : public QObject {
   };
   std::optional<IconInputs> drawnFrom_;
   QList<QImage> icons_;
-  // Icons being drawn on a pool thread, ahead of the redraw that will show them.
-  struct DrawnAhead {
+  // Icons drawn on a pool thread, and what from.
+  struct IconDrawing {
     IconInputs from;
     std::future<QList<QImage>> images;
   };
-  std::optional<DrawnAhead> drawnAhead_;
+  // Drawn ahead of the redraw that will show them.
+  std::optional<IconDrawing> drawnAhead_;
   bool drawAheadPosted_ = false;
 };
 
