@@ -303,13 +303,15 @@ void drawRouter(QPainter& painter, double size, const Colours& palette, bool con
 
 }  // namespace
 
+// Bound to the measuring device: glyph outlines are otherwise made at the screen's
+// resolution, a third larger than the text was measured and laid out at.
 const QFont& valueFont() {
-  static const QFont font = makeValueFont();
+  static const QFont font(makeValueFont(), &metricsDevice());
   return font;
 }
 
 const QFont& unitFont() {
-  static const QFont font = systemFont(8.5, QFont::Normal);
+  static const QFont font(systemFont(8.5, QFont::Normal), &metricsDevice());
   return font;
 }
 

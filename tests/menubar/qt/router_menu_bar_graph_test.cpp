@@ -94,6 +94,18 @@ TEST_P(GraphImageTest, TheTextBlockKeepsTheReferenceWidth) {
   EXPECT_GT(textWidth("12345678 GB/s", "1 B/s"), reference);
 }
 
+// Glyphs drawn at another resolution than they were measured at outgrow their layout: the
+// widest number then runs into its unit and is cut at the image's top. (The down arrow's
+// tip may touch the bottom row: the layout lets the lower line's box reach just below it.)
+TEST_P(GraphImageTest, TheWidestTextStaysInsideTheImage) {
+  const QImage image = Graph::image("888 MB/s", "888 MB/s", std::nullopt, height, ratio());
+  const auto inked = [&](int x, int y) { return image.pixelColor(x, y).alpha() > 96; };
+  for (int x = 0; x < image.width(); ++x)
+    EXPECT_FALSE(inked(x, 0)) << "top row, column " << x;
+  for (int y = 0; y < image.height(); ++y)
+    EXPECT_FALSE(inked(0, y)) << "left column, row " << y;
+}
+
 TEST_P(GraphImageTest, BesidePutsAStripRightOfTheText) {
   const double text = textWidth();
   const QImage image = Graph::image("1.2 MB/s", "80 KB/s", full(false), height, ratio());
