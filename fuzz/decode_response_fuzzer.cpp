@@ -24,16 +24,16 @@ void append(Bytes& out, const Bytes& bytes) {
   out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-// An unsigned value as a Counter64 body: minimal, with a leading zero when the top bit
-// is set, as agents send it.
-Bytes counter64(std::uint64_t value) {
+// An unsigned value as a Counter32 or Counter64 element: minimal, with a leading zero when
+// the top bit is set, as agents send it.
+Bytes unsignedElement(std::uint64_t value, std::uint8_t tag) {
   Bytes body;
   do {
     body.insert(body.begin(), static_cast<std::uint8_t>(value & 0xFFU));
     value >>= 8U;
   } while (value != 0);
   if ((body.front() & 0x80U) != 0) body.insert(body.begin(), 0x00);
-  return codec::tlv(0x46, body);
+  return codec::tlv(tag, body);
 }
 
 Bytes valueElement(const SNMPValue& value) {
@@ -41,7 +41,7 @@ Bytes valueElement(const SNMPValue& value) {
     case SNMPValue::Kind::integer:
       return codec::integer(*value.asInteger());
     case SNMPValue::Kind::unsignedInteger:
-      return counter64(*value.asUnsigned());
+      return unsignedElement(*value.asUnsigned(), value.unsignedBits() == 32 ? 0x41 : 0x46);
     case SNMPValue::Kind::bytes:
       return codec::tlv(0x04, *value.asBytes());
     case SNMPValue::Kind::oid:

@@ -13,11 +13,17 @@ OID ifXTableColumn(std::uint32_t column) {
 
 }  // namespace
 
+OID sysUpTime() {
+  return {1, 3, 6, 1, 2, 1, 1, 3, 0};
+}
 OID ifIndex() {
   return ifTableColumn(1);
 }
 OID ifDescr() {
   return ifTableColumn(2);
+}
+OID ifSpeed() {
+  return ifTableColumn(5);
 }
 OID ifOperStatus() {
   return ifTableColumn(8);
@@ -36,6 +42,10 @@ OID ifHCInOctets() {
 }
 OID ifHCOutOctets() {
   return ifXTableColumn(10);
+}
+
+OID ifHighSpeed() {
+  return ifXTableColumn(15);
 }
 
 OID instance(const OID& column, std::uint32_t index) {

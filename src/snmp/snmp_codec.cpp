@@ -187,7 +187,15 @@ inline bool decodeValueView(std::uint8_t tag, ByteView body, std::span<std::uint
     }
     case BERTag::counter32:
     case BERTag::gauge32:
-    case BERTag::timeTicks:
+    case BERTag::timeTicks: {
+      const auto number = decodeUnsigned(body);
+      if (!number) return false;
+      // A 32-bit type with a wider value is taken at the width it came with.
+      value = *number <= std::numeric_limits<std::uint32_t>::max()
+                  ? SNMPValueView::unsigned32(static_cast<std::uint32_t>(*number))
+                  : SNMPValueView::unsignedInteger(*number);
+      return true;
+    }
     case BERTag::counter64: {
       const auto number = decodeUnsigned(body);
       if (number) value = SNMPValueView::unsignedInteger(*number);
@@ -305,7 +313,10 @@ std::optional<SNMPValue> decodeValue(std::uint8_t tag, ByteView body) {
 
 SNMPValue owned(const SNMPValueView& value) {
   if (const auto* number = value.asInteger()) return SNMPValue::integer(*number);
-  if (const auto* number = value.asUnsigned()) return SNMPValue::unsignedInteger(*number);
+  if (const auto* number = value.asUnsigned()) {
+    return value.unsignedBits() == 32 ? SNMPValue::unsigned32(static_cast<std::uint32_t>(*number))
+                                      : SNMPValue::unsignedInteger(*number);
+  }
   if (const auto* bytes = value.asBytes())
     return SNMPValue::bytes(Bytes(bytes->begin(), bytes->end()));
   if (const auto* oid = value.asOID()) return SNMPValue::oid(OID(oid->begin(), oid->end()));

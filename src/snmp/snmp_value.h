@@ -20,7 +20,8 @@ using OID = std::vector<std::uint32_t>;
 using OIDView = std::span<const std::uint32_t>;
 
 // A decoded SNMP value. The three exception tags (noSuchObject, noSuchInstance,
-// endOfMibView) all become `missing`: callers never need to tell them apart.
+// endOfMibView) all become `missing`: callers never need to tell them apart. An unsigned
+// value keeps the width of its type: a Counter32 wraps at 2^32, a Counter64 does not.
 // SNMPValue owns its byte string or OID; SNMPValueView points into the storage it was
 // decoded from, so decoding a reply need not copy anything.
 template <typename ByteString, typename Arcs>
@@ -29,7 +30,14 @@ class BasicSNMPValue {
   enum class Kind { integer, unsignedInteger, bytes, oid, null, missing };
 
   static BasicSNMPValue integer(std::int64_t value) { return BasicSNMPValue{value}; }
-  static BasicSNMPValue unsignedInteger(std::uint64_t value) { return BasicSNMPValue{value}; }
+  // A 64-bit unsigned value, as a Counter64 carries it.
+  static BasicSNMPValue unsignedInteger(std::uint64_t value) {
+    return BasicSNMPValue{Unsigned{value, 64}};
+  }
+  // A 32-bit one: Counter32, Gauge32, TimeTicks.
+  static BasicSNMPValue unsigned32(std::uint32_t value) {
+    return BasicSNMPValue{Unsigned{value, 32}};
+  }
   static BasicSNMPValue bytes(ByteString value) { return BasicSNMPValue{std::move(value)}; }
   static BasicSNMPValue bytes(std::string_view text) requires std::same_as<ByteString, Bytes> {
     return BasicSNMPValue{Bytes(text.begin(), text.end())};
@@ -42,7 +50,15 @@ class BasicSNMPValue {
 
   // Each accessor gives the payload when the value is of that case, else nullptr.
   const std::int64_t* asInteger() const { return std::get_if<std::int64_t>(&payload_); }
-  const std::uint64_t* asUnsigned() const { return std::get_if<std::uint64_t>(&payload_); }
+  const std::uint64_t* asUnsigned() const {
+    const auto* number = std::get_if<Unsigned>(&payload_);
+    return number != nullptr ? &number->value : nullptr;
+  }
+  // 32 or 64 for an unsigned value, else 0.
+  unsigned unsignedBits() const {
+    const auto* number = std::get_if<Unsigned>(&payload_);
+    return number != nullptr ? number->bits : 0;
+  }
   const ByteString* asBytes() const { return std::get_if<ByteString>(&payload_); }
   const Arcs* asOID() const { return std::get_if<Arcs>(&payload_); }
   bool isNull() const { return kind() == Kind::null; }
@@ -51,6 +67,11 @@ class BasicSNMPValue {
   bool operator==(const BasicSNMPValue&) const = default;
 
  private:
+  struct Unsigned {
+    std::uint64_t value;
+    unsigned bits;
+    bool operator==(const Unsigned&) const = default;
+  };
   struct Null {
     bool operator==(const Null&) const = default;
   };
@@ -58,7 +79,7 @@ class BasicSNMPValue {
     bool operator==(const Missing&) const = default;
   };
   // Order matches Kind.
-  using Payload = std::variant<std::int64_t, std::uint64_t, ByteString, Arcs, Null, Missing>;
+  using Payload = std::variant<std::int64_t, Unsigned, ByteString, Arcs, Null, Missing>;
 
   template <typename T>
   explicit BasicSNMPValue(T value) : payload_(std::move(value)) {}

@@ -6,6 +6,10 @@
 
 namespace pulsewell {
 
+// Which octet counters an interface is measured with: the 64-bit ones, the 32-bit ones
+// (which wrap at 2^32), or none the agent gives for it.
+enum class CounterWidth { none, bits32, bits64 };
+
 struct SNMPTrafficReading {
   // Both present or both absent.
   std::optional<double> downBytesPerSec;
@@ -13,6 +17,8 @@ struct SNMPTrafficReading {
   std::uint64_t totalDown = 0;
   std::uint64_t totalUp = 0;
   bool isUp = false;
+  // The counters this reading was taken from.
+  CounterWidth counters = CounterWidth::bits64;
 
   bool operator==(const SNMPTrafficReading&) const = default;
 };
@@ -20,6 +26,8 @@ struct SNMPTrafficReading {
 struct SNMPInterface {
   std::string name;
   bool isUp = false;
+  // What the interface can be measured with.
+  CounterWidth counters = CounterWidth::none;
 
   bool operator==(const SNMPInterface&) const = default;
 };

@@ -769,7 +769,8 @@ TEST_F(SettingsModelAgentTest, FetchListsTheDevicesInterfacesInTableOrder) {
   model->load();
   ASSERT_TRUE(queue->runUntil([&] { return !model->loading(); }));
   EXPECT_FALSE(model->message());
-  EXPECT_EQ(model->interfaces(), (std::vector<SNMPInterface>{{"eth0", true}, {"wlan0", false}}));
+  EXPECT_EQ(model->interfaces(), (std::vector<SNMPInterface>{{"eth0", true, CounterWidth::bits64},
+                                                          {"wlan0", false, CounterWidth::bits64}}));
 }
 
 TEST_F(SettingsModelAgentTest, FetchRunsOnANamedWorkerAndLeavesTheMainThreadFree) {
@@ -786,7 +787,8 @@ TEST_F(SettingsModelAgentTest, FetchRunsOnANamedWorkerAndLeavesTheMainThreadFree
   }
   EXPECT_TRUE(named);
   ASSERT_TRUE(queue->runUntil([&] { return !model->loading(); }));
-  EXPECT_EQ(model->interfaces(), (std::vector<SNMPInterface>{{"eth0", true}}));
+  EXPECT_EQ(model->interfaces(),
+            (std::vector<SNMPInterface>{{"eth0", true, CounterWidth::bits64}}));
 }
 
 TEST_F(SettingsModelAgentTest, DeviceWithoutInterfaceNamesGivesTheMessage) {

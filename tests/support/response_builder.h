@@ -19,8 +19,8 @@ inline Bytes concat(std::initializer_list<Bytes> parts) {
   return all;
 }
 
-// The complete element of one value: integers as INTEGER, unsigned values as
-// Counter64, byte strings as OCTET STRING, `missing` as endOfMibView.
+// The complete element of one value: integers as INTEGER, unsigned values as the
+// counter of their width, byte strings as OCTET STRING, `missing` as endOfMibView.
 inline Bytes valueBytes(const SNMPValue& value) {
   using SNMPCodec::tlv;
   switch (value.kind()) {
@@ -34,7 +34,7 @@ inline Bytes valueBytes(const SNMPValue& value) {
       if (body.empty() || (body.front() & 0x80U) != 0) {
         body.insert(body.begin(), 0x00);
       }
-      return tlv(0x46, body);
+      return tlv(value.unsignedBits() == 32 ? 0x41 : 0x46, body);
     }
     case SNMPValue::Kind::bytes:
       return tlv(0x04, *value.asBytes());

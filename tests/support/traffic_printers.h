@@ -19,16 +19,30 @@ inline void printRate(const std::optional<double>& rate, std::ostream* out) {
   }
 }
 
+inline const char* widthName(CounterWidth width) {
+  switch (width) {
+    case CounterWidth::none:
+      return "no counters";
+    case CounterWidth::bits32:
+      return "32-bit";
+    case CounterWidth::bits64:
+      return "64-bit";
+  }
+  return "?";
+}
+
 inline void PrintTo(const SNMPTrafficReading& r, std::ostream* out) {
   *out << "{down ";
   printRate(r.downBytesPerSec, out);
   *out << " B/s, up ";
   printRate(r.upBytesPerSec, out);
-  *out << " B/s, totals " << r.totalDown << "/" << r.totalUp << (r.isUp ? ", up}" : ", down}");
+  *out << " B/s, totals " << r.totalDown << "/" << r.totalUp << (r.isUp ? ", up, " : ", down, ")
+       << widthName(r.counters) << "}";
 }
 
 inline void PrintTo(const SNMPInterface& i, std::ostream* out) {
-  *out << "{\"" << i.name << "\", " << (i.isUp ? "up" : "down") << "}";
+  *out << "{\"" << i.name << "\", " << (i.isUp ? "up" : "down") << ", " << widthName(i.counters)
+       << "}";
 }
 
 inline void PrintTo(const RouterTrafficConfig& c, std::ostream* out) {

@@ -333,7 +333,7 @@ TEST(AgentProtocolTest, ResponseRoundTripsThroughTheDecoder) {
   ASSERT_TRUE(decoded.has_value());
   EXPECT_EQ(decoded->id, -5);
   EXPECT_EQ(decoded->varBinds,
-            (std::vector<SNMPVarBind>{{{1, 3, 6, 1}, SNMPValue::unsignedInteger(7)},
+            (std::vector<SNMPVarBind>{{{1, 3, 6, 1}, SNMPValue::unsigned32(7)},
                                       {{1, 3, 6, 2}, SNMPValue::missing()}}));
 }
 

@@ -61,6 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(AgentValueTest, FromDecodedValuePicksTheUsualWireType) {
   EXPECT_EQ(AgentValue::from(SNMPValue::integer(-5)), AgentValue::integer(-5));
   EXPECT_EQ(AgentValue::from(SNMPValue::unsignedInteger(7)), AgentValue::counter64(7));
+  EXPECT_EQ(AgentValue::from(SNMPValue::unsigned32(7)), AgentValue::counter32(7));
   EXPECT_EQ(AgentValue::from(SNMPValue::bytes("eth0")), AgentValue::octetString("eth0"));
   EXPECT_EQ(AgentValue::from(SNMPValue::oid({1, 3, 6})), AgentValue::objectIdentifier({1, 3, 6}));
   EXPECT_EQ(AgentValue::from(SNMPValue::null()), AgentValue::null());
@@ -70,8 +71,9 @@ TEST(AgentValueTest, FromDecodedValuePicksTheUsualWireType) {
 TEST(AgentValueTest, KeepsTheDecodedValueBesideTheTag) {
   const AgentValue counter = AgentValue::counter32(9);
   EXPECT_EQ(counter.tag(), BERTag::counter32);
-  EXPECT_EQ(counter.value(), SNMPValue::unsignedInteger(9));
-  EXPECT_NE(counter, AgentValue::counter64(9));
+  EXPECT_EQ(counter.value(), SNMPValue::unsigned32(9));
+  EXPECT_NE(counter, AgentValue::gauge32(9));
+  EXPECT_EQ(AgentValue::counter64(9).value(), SNMPValue::unsignedInteger(9));
 }
 
 TEST(AgentValueTest, RefusesAnObjectIdentifierValueBerCannotCarry) {

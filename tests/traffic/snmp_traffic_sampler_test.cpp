@@ -46,6 +46,15 @@ class SamplerTest : public testing::Test {
     agent.setInterface({index, name, in, out, status, true});
   }
 
+  // Row 3 as an agent without the ifXTable's counters serves it: eth0 counting only in
+  // 32-bit ifInOctets and ifOutOctets, which wrap at 2^32.
+  void row32(std::uint64_t in, std::uint64_t out, std::uint32_t ifSpeed = 0) {
+    agent.setInterface({3, "eth0", in, out, IfMib::operStatusUp, false});
+    if (ifSpeed != 0) agent.set(IfMib::instance(IfMib::ifSpeed(), 3), AgentValue::gauge32(ifSpeed));
+  }
+
+  void uptime(std::uint32_t ticks) { agent.set(IfMib::sysUpTime(), AgentValue::timeTicks(ticks)); }
+
   void at(double seconds) { *now = seconds; }
 
   // A sampler that has taken its first sample, of eth0 at index 3 counting `in` and `out`.
@@ -69,13 +78,21 @@ class SamplerTest : public testing::Test {
   std::shared_ptr<std::atomic<double>> now = std::make_shared<std::atomic<double>>(100.0);
 };
 
-SNMPTrafficReading noRates(std::uint64_t down, std::uint64_t up, bool isUp = true) {
-  return {std::nullopt, std::nullopt, down, up, isUp};
+SNMPTrafficReading noRates(std::uint64_t down, std::uint64_t up, bool isUp = true,
+                           CounterWidth counters = CounterWidth::bits64) {
+  return {std::nullopt, std::nullopt, down, up, isUp, counters};
 }
 
 SNMPTrafficReading rates(double downRate, double upRate, std::uint64_t down, std::uint64_t up,
-                         bool isUp = true) {
-  return {downRate, upRate, down, up, isUp};
+                         bool isUp = true, CounterWidth counters = CounterWidth::bits64) {
+  return {downRate, upRate, down, up, isUp, counters};
+}
+
+void removeOctetCounters(AgentTable& table) {
+  for (const OID& column : {IfMib::ifHCInOctets(), IfMib::ifHCOutOctets(), IfMib::ifInOctets(),
+                            IfMib::ifOutOctets()}) {
+    table.removeColumn(column);
+  }
 }
 
 TEST_F(SamplerTest, FirstSampleHasNoRatesNoTotalsAndTheUpState) {
@@ -217,6 +234,91 @@ TEST_F(SamplerTest, FirstMatchInTableOrderWins) {
   EXPECT_EQ(s.sample(), rates(100, 200, 100, 200));
 }
 
+TEST_F(SamplerTest, OfSeveralRowsWithTheNameTheLastUpOneIsWatched) {
+  // Stale rows left behind by PPP reconnects: two down, two up.
+  row(100, 100, IfMib::operStatusDown, 4, "ppp0");
+  row(0, 0, IfMib::operStatusUp, 9, "ppp0");
+  row(0, 0, IfMib::operStatusDown, 12, "ppp0");
+  row(5000, 5000, IfMib::operStatusUp, 17, "ppp0");
+  auto s = sampler("ppp0");
+  s.sample();
+  at(101);
+  row(5200, 5100, IfMib::operStatusUp, 17, "ppp0");
+  EXPECT_EQ(s.sample(), rates(200, 100, 200, 100));
+}
+
+TEST_F(SamplerTest, ARowThatGoesDownGivesWayToAnUpNamesakeLookedForEveryThirtySeconds) {
+  row(0, 0, IfMib::operStatusDown, 4, "ppp0");
+  row(1000, 1000, IfMib::operStatusUp, 9, "ppp0");
+  auto s = sampler("ppp0");
+  s.sample();
+
+  // The line reconnects on a new row: row 9 goes down, and with no other row up yet it
+  // stays ours.
+  at(102);
+  row(1200, 1100, IfMib::operStatusDown, 9, "ppp0");
+  EXPECT_EQ(s.sample(), rates(100, 50, 200, 100, false));
+
+  // Row 4 comes up: not looked at again before 30 s have passed since.
+  row(0, 0, IfMib::operStatusUp, 4, "ppp0");
+  at(104);
+  EXPECT_EQ(s.sample(), rates(0, 0, 200, 100, false));
+  at(132);
+  row(3000, 3000, IfMib::operStatusUp, 4, "ppp0");
+  EXPECT_EQ(s.sample(), noRates(200, 100, true));
+  at(134);
+  row(3400, 3200, IfMib::operStatusUp, 4, "ppp0");
+  EXPECT_EQ(s.sample(), rates(200, 100, 600, 300));
+}
+
+TEST_F(SamplerTest, AHighCapacityCounterStandingAtZeroBesideAMovingOneIsNotUsed) {
+  auto s = sampler();
+  row32(5000, 5000);
+  agent.set(IfMib::instance(IfMib::ifHCInOctets(), 3), AgentValue::counter64(0));
+  agent.set(IfMib::instance(IfMib::ifHCOutOctets(), 3), AgentValue::counter64(5000));
+  EXPECT_EQ(s.sample(), noRates(0, 0, true, CounterWidth::bits32));
+  EXPECT_EQ(SNMPTrafficSampler::interfaces(client()).at(0).counters, CounterWidth::bits32);
+
+  // Once the agent fills them, they are used, measured afresh.
+  at(102);
+  row(7000, 6000);
+  EXPECT_EQ(s.sample(), noRates(0, 0));
+  at(104);
+  row(9000, 7000);
+  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000));
+}
+
+TEST_F(SamplerTest, EachCounterIsTakenAtTheWidthOfItsType) {
+  constexpr std::uint64_t wrap = std::uint64_t{1} << 32U;
+  // The HC columns typed Counter32: they wrap like one.
+  auto narrow = sampler();
+  row(0, 0);
+  agent.set(IfMib::instance(IfMib::ifHCInOctets(), 3), AgentValue::counter32(4'294'966'296));
+  agent.set(IfMib::instance(IfMib::ifHCOutOctets(), 3), AgentValue::counter32(0));
+  narrow.sample();
+  at(102);
+  agent.set(IfMib::instance(IfMib::ifHCInOctets(), 3), AgentValue::counter32(1000));
+  agent.set(IfMib::instance(IfMib::ifHCOutOctets(), 3), AgentValue::counter32(10));
+  EXPECT_EQ(narrow.sample(), rates(1000, 5, 2000, 10, true, CounterWidth::bits32));
+
+  // The ifTable columns typed Counter64, above 2^32: read as they are, and going down is
+  // a reset, not a wrap.
+  agent.update(removeOctetCounters);
+  auto wide = sampler();
+  const auto counters = [&](std::uint64_t in, std::uint64_t out) {
+    agent.set(IfMib::instance(IfMib::ifInOctets(), 3), AgentValue::counter64(in));
+    agent.set(IfMib::instance(IfMib::ifOutOctets(), 3), AgentValue::counter64(out));
+  };
+  counters(5 * wrap, 7 * wrap);
+  wide.sample();
+  at(104);
+  counters(5 * wrap + 4000, 7 * wrap + 2000);
+  EXPECT_EQ(wide.sample(), rates(2000, 1000, 4000, 2000));
+  at(106);
+  counters(100, 7 * wrap + 2000);
+  EXPECT_EQ(wide.sample(), noRates(4000, 2000));
+}
+
 class SamplerNameTest : public SamplerTest, public testing::WithParamInterface<std::string> {};
 
 TEST_P(SamplerNameTest, NamesMatchExactly) {
@@ -227,7 +329,14 @@ TEST_P(SamplerNameTest, NamesMatchExactly) {
 
 INSTANTIATE_TEST_SUITE_P(NearMisses, SamplerNameTest,
                          testing::Values("ETH0", "eth0 ", " eth0", "eth", "eth00",
-                                         std::string("eth0\0", 5)));
+                                         std::string("eth0\0x", 6)));
+
+TEST_F(SamplerTest, TrailingNulBytesAreNoPartOfTheName) {
+  row(0, 0, IfMib::operStatusUp, 65539, std::string("eth0\0\0", 6));
+  EXPECT_EQ(SNMPTrafficSampler::interfaces(client()).at(0).name, "eth0");
+  auto s = sampler("eth0");
+  EXPECT_EQ(s.sample(), noRates(0, 0));
+}
 
 TEST_F(SamplerTest, InvalidUTF8NameMatchesItsListedForm) {
   agent.setInterface({4, std::string("wl\xFF\xC3", 4), 0, 0, IfMib::operStatusUp, true});
@@ -249,29 +358,89 @@ TEST_F(SamplerTest, NonUTF8NameDoesNotMatchTheSameLatin1Letters) {
   EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::interfaceNotFound());
 }
 
-TEST_F(SamplerTest, WithoutHighCapacityCountersEverySampleFailsButTheListShowsIt) {
-  agent.setInterface({2, "eth0", 5000, 6000, IfMib::operStatusUp, false});
+TEST_F(SamplerTest, WithoutHighCapacityCountersThe32BitOnesAreReadAndListed) {
   auto s = sampler();
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::noCounters());
-  }
-  EXPECT_EQ(SNMPTrafficSampler::interfaces(client()), (std::vector<SNMPInterface>{{"eth0", true}}));
+  row32(5000, 6000);
+  EXPECT_EQ(s.sample(), noRates(0, 0, true, CounterWidth::bits32));
+  at(102);
+  row32(7000, 7000);
+  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000, true, CounterWidth::bits32));
+  EXPECT_EQ(SNMPTrafficSampler::interfaces(client()),
+            (std::vector<SNMPInterface>{{"eth0", true, CounterWidth::bits32}}));
 }
 
-TEST_F(SamplerTest, CountersOfAnotherTypeAreNoCounters) {
+TEST_F(SamplerTest, NeitherPairOfCountersIsNoCountersEveryTimeButTheListShowsIt) {
   row(0, 0);
+  agent.update(removeOctetCounters);
+  // Counters of another type are none either.
   agent.set(IfMib::instance(IfMib::ifHCOutOctets(), 3), SNMPValue::integer(5));
   auto s = sampler();
-  EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::noCounters());
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::noCounters());
+  }
+  EXPECT_EQ(SNMPTrafficSampler::interfaces(client()),
+            (std::vector<SNMPInterface>{{"eth0", true, CounterWidth::none}}));
 }
 
 TEST_F(SamplerTest, NoCountersLeavesTheStateAsItWas) {
   auto s = sampledOnce(1000, 1000);
-  agent.update([](AgentTable& table) { table.removeHighCapacityCounters(); });
+  agent.update(removeOctetCounters);
   at(101);
   EXPECT_THROW(s.sample(), SNMPTrafficError);
 
   EXPECT_EQ(sampleAt(s, 102, 3000, 2000), rates(1000, 500, 2000, 1000));
+}
+
+TEST_F(SamplerTest, ThirtyTwoBitCounterBelowItsLastValueWrappedOnce) {
+  constexpr std::uint64_t wrap = std::uint64_t{1} << 32U;
+  auto s = sampler();
+  uptime(1000);
+  row32(wrap - 1000, wrap - 500);
+  s.sample();
+  at(102);
+  uptime(1200);
+  row32(wrap + 1000, wrap);  // on the wire: 1000 and 0
+  EXPECT_EQ(s.sample(), rates(1000, 250, 2000, 500, true, CounterWidth::bits32));
+}
+
+TEST_F(SamplerTest, LowerUptimeIsARestartNotAWrap) {
+  auto s = sampler();
+  uptime(90000);
+  row32(3'000'000'000, 1000);
+  s.sample();
+  at(102);
+  uptime(150);
+  row32(5000, 0);
+  EXPECT_EQ(s.sample(), noRates(0, 0, true, CounterWidth::bits32));
+  at(104);
+  uptime(350);
+  row32(7000, 1000);
+  EXPECT_EQ(s.sample(), rates(1000, 500, 2000, 1000, true, CounterWidth::bits32));
+
+  // 64-bit counters that kept growing across a restart count from elsewhere too.
+  auto wide = sampledOnce(1000, 1000);
+  uptime(100);
+  EXPECT_EQ(sampleAt(wide, 106, 3000, 3000), noRates(0, 0));
+}
+
+TEST_F(SamplerTest, WrapFasterThanTheLineIsTakenLikeAReset) {
+  constexpr std::uint64_t wrap = std::uint64_t{1} << 32U;
+  constexpr std::uint32_t tenMegabits = 10'000'000;  // 1.25 MB/s
+  auto s = sampler();
+  row32(wrap - 1'000'000, 0, tenMegabits);
+  s.sample();
+  // 2.5 MB in 2 s fits the line exactly...
+  at(102);
+  row32(wrap + 1'500'000, 0, tenMegabits);
+  EXPECT_EQ(s.sample(), rates(1.25e6, 0, 2'500'000, 0, true, CounterWidth::bits32));
+  // ...a drop to near 0 without an uptime to show the restart would be a wrap of 4 GB in
+  // 2 s: no rate, and the next sample measures from there.
+  at(104);
+  row32(2 * wrap + 1000, 0, tenMegabits);
+  EXPECT_EQ(s.sample(), noRates(2'500'000, 0, true, CounterWidth::bits32));
+  at(106);
+  row32(2 * wrap + 1100, 0, tenMegabits);
+  EXPECT_EQ(s.sample(), rates(50, 0, 2'500'100, 0, true, CounterWidth::bits32));
 }
 
 TEST_F(SamplerTest, ClientErrorsPassThroughAndLeaveTheStateAsItWas) {
@@ -325,18 +494,21 @@ TEST_F(SamplerTest, InterfacesInTableOrderWithTheirUpStates) {
   row(0, 0, IfMib::operStatusDown, 2, "eth0");
   row(0, 0, 5, 3, "wlan0");
   row(0, 0, IfMib::operStatusUp, 4, "eth0");
-  row(0, 0, IfMib::operStatusUp, 10, "");
   row(0, 0, IfMib::operStatusUp, 11, "br0");
   agent.remove(IfMib::instance(IfMib::ifOperStatus(), 11));
-  // A row whose name is not text is left out.
+  // Rows without a name, empty or not text, in either column, are left out.
+  row(0, 0, IfMib::operStatusUp, 10, "");
   agent.set(IfMib::instance(IfMib::ifName(), 12), SNMPValue::integer(12));
+  agent.set(IfMib::instance(IfMib::ifName(), 13), SNMPValue::bytes(std::string(2, '\0')));
+  agent.set(IfMib::instance(IfMib::ifDescr(), 13), SNMPValue::integer(13));
 
-  EXPECT_EQ(SNMPTrafficSampler::interfaces(client()), (std::vector<SNMPInterface>{{"lo", true},
-                                                                                  {"eth0", false},
-                                                                                  {"wlan0", false},
-                                                                                  {"eth0", true},
-                                                                                  {"", true},
-                                                                                  {"br0", false}}));
+  constexpr auto wide = CounterWidth::bits64;
+  EXPECT_EQ(SNMPTrafficSampler::interfaces(client()),
+            (std::vector<SNMPInterface>{{"lo", true, wide},
+                                        {"eth0", false, wide},
+                                        {"wlan0", false, wide},
+                                        {"eth0", true, wide},
+                                        {"br0", false, wide}}));
 }
 
 TEST_F(SamplerTest, InterfacesWalkBothColumnsInTheSameRequests) {
@@ -347,15 +519,45 @@ TEST_F(SamplerTest, InterfacesWalkBothColumnsInTheSameRequests) {
   const auto before = agent.requestCount();
   const auto listed = SNMPTrafficSampler::interfaces(client());
   ASSERT_EQ(listed.size(), 45U);
-  EXPECT_EQ(listed[0], (SNMPInterface{"if1", true}));
-  EXPECT_EQ(listed[43], (SNMPInterface{"if44", false}));
-  // Rows 1-20, 21-40 and 41-45 of both columns; one column after the other takes six.
+  EXPECT_EQ(listed[0], (SNMPInterface{"if1", true, CounterWidth::bits64}));
+  EXPECT_EQ(listed[43], (SNMPInterface{"if44", false, CounterWidth::bits64}));
+  // Rows 1-20, 21-40 and 41-45 of every column; one column after the other takes 21.
   EXPECT_EQ(agent.requestCount() - before, 3U);
 }
 
-TEST_F(SamplerTest, EmptyNameColumnListsNothingAndFindsNothing) {
+TEST_F(SamplerTest, WithoutIfNameTheDescriptionNamesEveryRowAndIsConfirmedOnEveryRead) {
   row(0, 0, IfMib::operStatusUp, 1, "lo");
+  row(0, 0, IfMib::operStatusUp, 3, "eth0");
   agent.update([](AgentTable& table) { table.removeColumn(IfMib::ifName()); });
+  EXPECT_EQ(SNMPTrafficSampler::interfaces(client()),
+            (std::vector<SNMPInterface>{{"lo", true, CounterWidth::bits64},
+                                        {"eth0", true, CounterWidth::bits64}}));
+  auto s = sampler("eth0");
+  s.sample();
+  // Another interface takes the row: the description no longer confirms it.
+  agent.set(IfMib::instance(IfMib::ifDescr(), 3), SNMPValue::bytes("eth1"));
+  EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::interfaceNotFound());
+}
+
+TEST_F(SamplerTest, AnEmptyIfNameGivesWayToTheDescriptionAnotherRowKeepsItsIfName) {
+  row(0, 0, IfMib::operStatusUp, 1, "wan");
+  row(0, 0, IfMib::operStatusUp, 2, "lan");
+  agent.set(IfMib::instance(IfMib::ifName(), 1), SNMPValue::bytes(""));
+  agent.set(IfMib::instance(IfMib::ifDescr(), 2), SNMPValue::bytes("LAN port"));
+  const auto listed = SNMPTrafficSampler::interfaces(client());
+  ASSERT_EQ(listed.size(), 2U);
+  EXPECT_EQ(listed[0].name, "wan");
+  EXPECT_EQ(listed[1].name, "lan");
+  auto s = sampler("LAN port");
+  EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::interfaceNotFound());
+}
+
+TEST_F(SamplerTest, NeitherNameColumnListsNothingAndFindsNothing) {
+  row(0, 0, IfMib::operStatusUp, 1, "lo");
+  agent.update([](AgentTable& table) {
+    table.removeColumn(IfMib::ifName());
+    table.removeColumn(IfMib::ifDescr());
+  });
   EXPECT_EQ(SNMPTrafficSampler::interfaces(client()), std::vector<SNMPInterface>{});
   auto s = sampler("lo");
   EXPECT_EQ(thrownBy<SNMPTrafficError>([&] { s.sample(); }), SNMPTrafficError::interfaceNotFound());
@@ -389,7 +591,7 @@ TEST_F(SamplerTest, LooksAtTheFirst2048RowsAndTheRestOfTheirLastBatch) {
   });
   const auto listed = SNMPTrafficSampler::interfaces(client());
   ASSERT_EQ(listed.size(), 2060U);
-  EXPECT_EQ(listed.back(), (SNMPInterface{"if2060", true}));
+  EXPECT_EQ(listed.back(), (SNMPInterface{"if2060", true, CounterWidth::bits64}));
 
   auto last = sampler("if2060");
   EXPECT_EQ(last.sample(), noRates(0, 0));

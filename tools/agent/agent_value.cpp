@@ -52,15 +52,15 @@ AgentValue AgentValue::null() {
 }
 
 AgentValue AgentValue::counter32(std::uint32_t value) {
-  return {BERTag::counter32, SNMPValue::unsignedInteger(value)};
+  return {BERTag::counter32, SNMPValue::unsigned32(value)};
 }
 
 AgentValue AgentValue::gauge32(std::uint32_t value) {
-  return {BERTag::gauge32, SNMPValue::unsignedInteger(value)};
+  return {BERTag::gauge32, SNMPValue::unsigned32(value)};
 }
 
 AgentValue AgentValue::timeTicks(std::uint32_t value) {
-  return {BERTag::timeTicks, SNMPValue::unsignedInteger(value)};
+  return {BERTag::timeTicks, SNMPValue::unsigned32(value)};
 }
 
 AgentValue AgentValue::counter64(std::uint64_t value) {
@@ -82,7 +82,8 @@ AgentValue AgentValue::from(const SNMPValue& value) {
     case SNMPValue::Kind::integer:
       return integer(*value.asInteger());
     case SNMPValue::Kind::unsignedInteger:
-      return counter64(*value.asUnsigned());
+      return value.unsignedBits() == 32 ? counter32(static_cast<std::uint32_t>(*value.asUnsigned()))
+                                        : counter64(*value.asUnsigned());
     case SNMPValue::Kind::bytes:
       return octetString(*value.asBytes());
     case SNMPValue::Kind::oid:

@@ -9,7 +9,7 @@
 namespace pulsewell {
 
 // One value as the simulator agent puts it on the wire: the value a client decodes and
-// the BER tag it travels with (a Counter32 and a Counter64 decode to the same value but
+// the BER tag it travels with (a Counter32 and a Gauge32 decode to the same value but
 // are different objects to `snmpwalk`).
 class AgentValue {
  public:
@@ -26,8 +26,8 @@ class AgentValue {
   static AgentValue noSuchObject();
   static AgentValue noSuchInstance();
   static AgentValue endOfMibView();
-  // The usual wire type of a decoded value: unsigned values go out as Counter64 (the one
-  // unsigned type that holds every value), `missing` as noSuchInstance.
+  // The usual wire type of a decoded value: unsigned values go out as the counter of their
+  // width, `missing` as noSuchInstance.
   static AgentValue from(const SNMPValue& value);
 
   // Whether BER can carry `oid` and a decoder gets the same arcs back: at least two arcs,

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "agent/simulator_agent.h"
+#include "snmp/if_mib.h"
 #include "loaded_libraries.h"
 #include "program_run.h"
 #include "tests/support/snmpd_test.h"
@@ -193,7 +194,10 @@ TEST_F(TerminalProgram, InterfacesReportsAFailureAsItsStatus) {
 // What a script relies on: the exit status tells what happened, and standard output carries
 // data only, so it is empty whenever there is none.
 TEST_F(TerminalProgram, ExitStatusTellsScriptsWhatHappened) {
+  // A row the agent gives no octet counters for at all.
   agent_.setInterface({.index = 3, .name = "old0", .hasHighCapacityCounters = false});
+  agent_.remove(IfMib::instance(IfMib::ifInOctets(), 3));
+  agent_.remove(IfMib::instance(IfMib::ifOutOctets(), 3));
   const std::string unused = std::to_string(test::unusedUdpPort());
   struct Case {
     std::vector<std::string> arguments;
