@@ -16,6 +16,8 @@ packages=(
   qt6-translations-l10n
   # real peers and services for the tests
   snmpd snmp gnome-keyring libsecret-tools dbus dbus-bin
+  # recordings of real devices' agents served by snmpsim, on a clock held by libfaketime
+  snmpsim faketime
   xvfb xauth xdotool trayer x11-utils imagemagick fonts-dejavu-core
   # locale sources, so tests can compile a German locale of their own
   locales

@@ -1,13 +1,8 @@
 #include "tests/support/snmpd_peer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/agent_probe.h"
 #include "tests/support/program_run.h"
 
 namespace pulsewell::test {
@@ -26,61 +22,7 @@ using namespace std::chrono_literals;
 // A free port can be taken by someone else before snmpd binds it; try a few.
 constexpr int portAttempts = 3;
 constexpr auto answerDeadline = 10s;
-constexpr auto probeWait = 100ms;
 constexpr auto stopGrace = 2s;
-
-// GetRequest for sysUpTime.0, request-id 1, community "velmar"; written out so that
-// starting the peer depends on none of the code under test.
-constexpr std::array<std::uint8_t, 40> sysUpTimeRequest = {
-    0x30, 0x26,                                                  // Message, 38 bytes
-    0x02, 0x01, 0x01,                                            // version 1 (v2c)
-    0x04, 0x06, 'v',  'e',  'l',  'm',  'a',  'r',               // community
-    0xA0, 0x19,                                                  // GetRequest, 25 bytes
-    0x02, 0x01, 0x01,                                            // request-id 1
-    0x02, 0x01, 0x00,                                            // error-status
-    0x02, 0x01, 0x00,                                            // error-index
-    0x30, 0x0E, 0x30, 0x0C,                                      // bindings, one binding
-    0x06, 0x08, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x03, 0x00,  // 1.3.6.1.2.1.1.3.0
-    0x05, 0x00,                                                  // NULL
-};
-
-sockaddr_in loopback(std::uint16_t port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-std::uint16_t freePort() {
-  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address = loopback(0);
-  socklen_t length = sizeof address;
-  if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    if (fd >= 0) close(fd);
-    throw std::runtime_error("cannot find a free UDP port on 127.0.0.1");
-  }
-  close(fd);
-  return ntohs(address.sin_port);
-}
-
-// Whether anything answers the probe on `port` within one short wait.
-bool answers(std::uint16_t port) {
-  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  const sockaddr_in to = loopback(port);
-  sendto(fd, sysUpTimeRequest.data(), sysUpTimeRequest.size(), 0,
-         reinterpret_cast<const sockaddr*>(&to), sizeof to);
-  pollfd p{fd, POLLIN, 0};
-  bool answered = false;
-  if (poll(&p, 1, static_cast<int>(probeWait.count())) > 0) {
-    std::array<std::uint8_t, 2048> buffer{};
-    answered = recv(fd, buffer.data(), buffer.size(), 0) > 0;
-  }
-  close(fd);
-  return answered;
-}
 
 }  // namespace
 
@@ -97,7 +39,7 @@ bool SnmpdPeer::available() {
 SnmpdPeer::SnmpdPeer() {
   try {
     for (int attempt = 0; attempt < portAttempts; ++attempt) {
-      if (start(freePort())) return;
+      if (start(freeLoopbackPort())) return;
     }
   } catch (...) {
     stop();
@@ -150,7 +92,7 @@ bool SnmpdPeer::start(std::uint16_t port) {
       snmpd_.reset();
       return false;
     }
-    if (answers(port)) {
+    if (agentAnswers(port, community)) {
       port_ = port;
       return true;
     }
