@@ -14,8 +14,8 @@ _pulsewell_interface_names()
     done
     timeout 2 pulsewell interfaces "${connection[@]}" </dev/null 2>/dev/null |
         while IFS= read -r line; do
-            line=${line#* }             # the up or down mark and its blank
-            printf '%s\n' "${line%  ✓}" # the mark of the chosen interface
+            line=${line#* }              # the up or down mark and its blank
+            printf '%s\n' "${line%%  *}" # the counters column and the chosen mark
         done
 }
 

@@ -13,9 +13,10 @@ function __pulsewell_interfaces
                 set -a connection $words[$i]
         end
     end
-    # Each line is the up or down mark, a blank, the name and, for the chosen one, a mark.
+    # Each line is the up or down mark, a blank, the name and, two blanks or more after it,
+    # the counters and, for the chosen one, a mark.
     timeout 2 pulsewell interfaces $connection </dev/null 2>/dev/null |
-        string replace -r '^\S+ ' '' | string replace -r '  ✓$' ''
+        string replace -r '^\S+ ' '' | string replace -r '  .*$' ''
 end
 
 set -l commands watch interfaces

@@ -108,10 +108,22 @@ std::string_view status(RouterTrafficStatus value, bool inGerman) {
     case RouterTrafficStatus::interfaceNotFound:
       return inGerman ? "Schnittstelle nicht gefunden" : "Interface not found";
     case RouterTrafficStatus::noCounters:
-      return inGerman ? "Keine 64-Bit-Zähler" : "No 64-bit counters";
+      return inGerman ? "Keine Bytezähler" : "No byte counters";
   }
   // invalidReply, and any value outside the enumeration: never an empty line.
   return inGerman ? "Unerwartete Antwort" : "Unexpected reply";
+}
+
+std::string_view counters(CounterWidth width, bool inGerman) {
+  switch (width) {
+    case CounterWidth::bits64:
+      return inGerman ? "64-Bit-Zähler" : "64-bit counters";
+    case CounterWidth::bits32:
+      return inGerman ? "32-Bit-Zähler" : "32-bit counters";
+    case CounterWidth::none:
+      break;
+  }
+  return inGerman ? "keine Zähler" : "no counters";
 }
 
 const std::string& about() {
@@ -136,6 +148,10 @@ const std::string& openPrivacy() {
 
 std::string status(RouterTrafficStatus value) {
   return std::string(status(value, german()));
+}
+
+std::string counters(CounterWidth width) {
+  return std::string(counters(width, german()));
 }
 
 }  // namespace pulsewell::Strings

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "traffic/router_traffic_status.h"
+#include "traffic/snmp_traffic_reading.h"
 
 // The display language and the texts that more than one view needs. English or German,
 // decided once per process; there is no third language.
@@ -34,6 +35,8 @@ const std::string& quit();
 const std::string& openPrivacy();
 // The one-line description of a connection status, never empty.
 std::string status(RouterTrafficStatus value);
+// What an interface is measured with, "64-bit counters", as the interface lists show it.
+std::string counters(CounterWidth width);
 
 // The wording of the display language, for texts that only one view shows.
 std::string text(std::string_view english, std::string_view germanText);
@@ -44,5 +47,6 @@ std::string_view settings(bool inGerman);
 std::string_view quit(bool inGerman);
 std::string_view openPrivacy(bool inGerman);
 std::string_view status(RouterTrafficStatus value, bool inGerman);
+std::string_view counters(CounterWidth width, bool inGerman);
 
 }  // namespace pulsewell::Strings

@@ -37,6 +37,8 @@ struct TrafficPresentation {
   // The interface watched (display-safe), or "Pulsewell" while none is set.
   std::string title;
 
+  // The counters the current reading comes from, while the interface is up or down.
+  std::optional<CounterWidth> counters;
   std::optional<double> downRate;  // bytes per second, none when not shown
   std::optional<double> upRate;
   std::string downText;  // "1.2 MB/s", or "—"

@@ -163,8 +163,17 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{RouterTrafficStatus::invalidReply, "Unexpected reply", "Unerwartete Antwort"},
         StatusCase{RouterTrafficStatus::interfaceNotFound, "Interface not found",
                    "Schnittstelle nicht gefunden"},
-        StatusCase{RouterTrafficStatus::noCounters, "No 64-bit counters",
-                   "Keine 64-Bit-Z\u00e4hler"}));
+        StatusCase{RouterTrafficStatus::noCounters, "No byte counters",
+                   "Keine Bytez\u00e4hler"}));
+
+TEST(StringsTest, CounterWidthsInBothLanguages) {
+  EXPECT_EQ(Strings::counters(CounterWidth::bits64, false), "64-bit counters");
+  EXPECT_EQ(Strings::counters(CounterWidth::bits32, false), "32-bit counters");
+  EXPECT_EQ(Strings::counters(CounterWidth::none, false), "no counters");
+  EXPECT_EQ(Strings::counters(CounterWidth::bits64, true), "64-Bit-Z\u00e4hler");
+  EXPECT_EQ(Strings::counters(CounterWidth::bits32, true), "32-Bit-Z\u00e4hler");
+  EXPECT_EQ(Strings::counters(CounterWidth::none, true), "keine Z\u00e4hler");
+}
 
 TEST(StringsTest, ConnectingIsTenLettersASpaceAndTheEllipsis) {
   const std::string english(Strings::status(RouterTrafficStatus::connecting, false));

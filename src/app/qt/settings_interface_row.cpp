@@ -7,6 +7,7 @@
 #include <QStyleOptionFocusRect>
 
 #include "menubar/qt/popover_style.h"
+#include "menubar/strings.h"
 #include "platform/qt/qt_conversions.h"
 #include "traffic/display_safe_text.h"
 
@@ -26,7 +27,8 @@ QLabel* passiveLabel(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-SettingsInterfaceRow::SettingsInterfaceRow(const SNMPInterface& interface, QWidget* parent)
+SettingsInterfaceRow::SettingsInterfaceRow(const SNMPInterface& interface, bool german,
+                                           QWidget* parent)
     : QAbstractButton(parent), name_(interface.name) {
   setObjectName(QStringLiteral("interfaceRow"));
   setCheckable(true);
@@ -48,13 +50,24 @@ SettingsInterfaceRow::SettingsInterfaceRow(const SNMPInterface& interface, QWidg
   nameLabel->setTextFormat(Qt::PlainText);
   // A long name is cut at the list's edge rather than widening the list.
   nameLabel->setMinimumWidth(1);
+  // What the interface can be measured with: a row without counters shows no traffic.
+  const QString countersText = toQString(Strings::counters(interface.counters, german));
+  setAccessibleDescription(countersText);
+  auto* counters = passiveLabel(countersText, this);
+  counters->setObjectName(QStringLiteral("counters"));
+  PopoverStyle::setTextColour(*counters, PopoverStyle::secondary());
   checkmark_ = passiveLabel(QStringLiteral("\u2713"), this);
   checkmark_->setObjectName(QStringLiteral("checkmark"));
+  // Its place is kept on every row, so that the counters line up.
+  QSizePolicy keepsItsPlace = checkmark_->sizePolicy();
+  keepsItsPlace.setRetainSizeWhenHidden(true);
+  checkmark_->setSizePolicy(keepsItsPlace);
   checkmark_->setVisible(false);
 
   layout->addWidget(mark);
   layout->addWidget(nameLabel);
   layout->addStretch(1);
+  layout->addWidget(counters);
   layout->addWidget(checkmark_);
 }
 

@@ -414,7 +414,7 @@ void SettingsWindow::renderInterfaceList() {
     rows_.clear();
     QWidget* container = interfaceList_->widget();
     for (const auto& interface : interfaces) {
-      auto* row = new SettingsInterfaceRow(interface, container);
+      auto* row = new SettingsInterfaceRow(interface, model_->german(), container);
       QObject::connect(row, &SettingsInterfaceRow::clicked, this,
                        [this, name = interface.name] { model_->chooseInterface(name); });
       // Before the closing stretch, so the rows stay at the top.

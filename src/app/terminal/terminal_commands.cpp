@@ -18,7 +18,6 @@
 #include "platform/json_defaults_store.h"
 #include "platform/secret_store_choice.h"
 #include "traffic/application_identifier.h"
-#include "traffic/display_safe_text.h"
 #include "traffic/router_traffic_status.h"
 #include "traffic/snmp_traffic_sampler.h"
 #include "traffic/snmp_traffic_service.h"
@@ -189,10 +188,8 @@ int runInterfaces(const TerminalOptions& options) {
                              "Das Gerät hat keine Schnittstellennamen geliefert."));
     return exitSuccess;
   }
-  for (const auto& interface : interfaces) {
-    const bool chosen = !config.interface.empty() && interface.name == config.interface;
-    std::printf("%s %s%s\n", interface.isUp ? "●" : "○", displaySafe(interface.name).c_str(),
-                chosen ? "  ✓" : "");
+  for (const auto& line : interfaceLines(interfaces, config.interface, Strings::german())) {
+    std::printf("%s\n", line.c_str());
   }
   return exitSuccess;
 }

@@ -8,6 +8,9 @@
 #include <string_view>
 
 #include "menubar/router_menu_bar_graph_layout.h"
+#include "menubar/strings.h"
+#include "traffic/display_safe_text.h"
+#include "traffic/utf8.h"
 
 namespace pulsewell {
 namespace {
@@ -59,6 +62,12 @@ std::string jsonString(std::string_view text) {
   return out + "\"";
 }
 
+std::string_view jsonCounterBits(std::optional<CounterWidth> counters) {
+  if (counters == CounterWidth::bits64) return "64";
+  if (counters == CounterWidth::bits32) return "32";
+  return "null";
+}
+
 std::string jsonRate(std::optional<double> rate) {
   if (!rate || !std::isfinite(*rate)) return "null";
   // Shortest exact form, independent of the process's locale.
@@ -68,6 +77,27 @@ std::string jsonRate(std::optional<double> rate) {
 }
 
 }  // namespace
+
+std::vector<std::string> interfaceLines(const std::vector<SNMPInterface>& interfaces,
+                                        const std::string& chosen, bool german) {
+  std::vector<std::string> names;
+  std::size_t widest = 0;
+  for (const auto& interface : interfaces) {
+    names.push_back(displaySafe(interface.name));
+    widest = std::max(widest, decodeUTF8(names.back()).size());
+  }
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < interfaces.size(); ++i) {
+    const auto& interface = interfaces[i];
+    std::string line = interface.isUp ? "● " : "○ ";
+    line += names[i];
+    line.append(widest - decodeUTF8(names[i]).size() + 2, ' ');
+    line += Strings::counters(interface.counters, german);
+    if (!chosen.empty() && interface.name == chosen) line += "  ✓";
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
 
 std::string watchLine(const TrafficPresentation& shown) {
   return shown.statusText + "  ↑ " + shown.upText + "  ↓ " + shown.downText + "  " +
@@ -101,7 +131,8 @@ std::string watchJson(const TrafficPresentation& shown) {
          ",\"downBytesPerSec\":" + jsonRate(shown.downRate) +
          ",\"upBytesPerSec\":" + jsonRate(shown.upRate) +
          ",\"totalDown\":" + std::to_string(shown.totals.down) +
-         ",\"totalUp\":" + std::to_string(shown.totals.up) + "}";
+         ",\"totalUp\":" + std::to_string(shown.totals.up) +
+         ",\"counterBits\":" + std::string(jsonCounterBits(shown.counters)) + "}";
 }
 
 }  // namespace pulsewell

@@ -8,6 +8,11 @@
 
 namespace pulsewell {
 
+// `pulsewell interfaces`: a line per interface, its up (●) or down (○) mark, its name, the
+// counters it has in a column of their own, and ✓ after the chosen one.
+std::vector<std::string> interfaceLines(const std::vector<SNMPInterface>& interfaces,
+                                        const std::string& chosen, bool german);
+
 // "Connected  ↑ 80 KB/s  ↓ 1.2 MB/s  Total: ↓ 1.2 GB  ↑ 345 MB".
 std::string watchLine(const TrafficPresentation& shown);
 
@@ -17,8 +22,8 @@ std::string watchLineWithHistory(const TrafficPresentation& shown, std::size_t h
 // The newest `width` values as block characters, scaled like the panel's graph.
 std::string sparkline(const std::vector<double>& values, double peak, std::size_t width);
 
-// One JSON object: status, its text, rates in bytes per second (null without a rate) and
-// the totals.
+// One JSON object: status, its text, rates in bytes per second (null without a rate), the
+// totals and the width of the counters read (null without a reading).
 std::string watchJson(const TrafficPresentation& shown);
 
 }  // namespace pulsewell

@@ -152,7 +152,9 @@ class SettingsWindowTest : public ::testing::Test {
 };
 
 std::vector<SNMPInterface> threeInterfaces() {
-  return {{"eth0", true}, {"wlan0", false}, {"ppp0", true}};
+  return {{"eth0", true, CounterWidth::bits64},
+          {"wlan0", false, CounterWidth::none},
+          {"ppp0", true, CounterWidth::bits32}};
 }
 
 TEST_F(SettingsWindowTest, FixedSizeTitleAndSectionsInOrder) {
@@ -243,6 +245,8 @@ TEST_F(SettingsWindowTest, GermanLabelsAndPlaceholders) {
   EXPECT_EQ(labelText("panelEntryLabel"), "Eintrag im Panel");
   EXPECT_EQ(find<QComboBox>("panelEntryPicker")->itemText(2), "Breites Bild");
   EXPECT_EQ(find<QComboBox>("unitPicker")->itemText(1), "bit/s");
+  loadInterfaces(threeInterfaces());
+  EXPECT_EQ(row("ppp0")->findChild<QLabel*>("counters")->text(), "32-Bit-Z\u00e4hler");
 }
 
 TEST_F(SettingsWindowTest, FieldsShowTheStoredConnection) {
@@ -370,6 +374,10 @@ TEST_F(SettingsWindowTest, InterfaceListOnlyWhenThereAreInterfaces) {
   ASSERT_EQ(rows().size(), 3U);
   EXPECT_EQ(row("wlan0")->findChild<QLabel*>("stateMark")->text(), "\u25CB");
   EXPECT_EQ(row("eth0")->findChild<QLabel*>("stateMark")->text(), "\u25CF");
+  EXPECT_EQ(row("eth0")->findChild<QLabel*>("counters")->text(), "64-bit counters");
+  EXPECT_EQ(row("ppp0")->findChild<QLabel*>("counters")->text(), "32-bit counters");
+  EXPECT_EQ(row("wlan0")->findChild<QLabel*>("counters")->text(), "no counters");
+  EXPECT_EQ(row("wlan0")->accessibleDescription(), "no counters");
   // In the device's order, top to bottom.
   EXPECT_LT(row("eth0")->y(), row("wlan0")->y());
   EXPECT_LT(row("wlan0")->y(), row("ppp0")->y());
@@ -392,13 +400,14 @@ TEST_F(SettingsWindowTest, CheckmarkMovesOnClickAndTheChosenRowChangesNothing) {
   defaults.set(SettingsKey::routerLineSpeed, std::int64_t{250});
   defaults.set(SettingsKey::routerLineSpeedUp, std::int64_t{40});
   open();
-  loadInterfaces({{"lo", true},
-                  {"eth0", true},
-                  {"wlan0", false},
-                  {"ppp0", true},
-                  {"br-lan", true},
-                  {"eth1", false},
-                  {"wg0", true}});
+  constexpr auto wide = CounterWidth::bits64;
+  loadInterfaces({{"lo", true, wide},
+                  {"eth0", true, wide},
+                  {"wlan0", false, wide},
+                  {"ppp0", true, CounterWidth::bits32},
+                  {"br-lan", true, wide},
+                  {"eth1", false, wide},
+                  {"wg0", true, CounterWidth::none}});
   // The window as the package's screenshot shows it.
   savePicture(QStringLiteral("settings.png"));
   const int appliedBySave = applyCount;

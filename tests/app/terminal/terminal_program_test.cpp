@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -159,11 +160,15 @@ TEST_F(TerminalProgram, UnreadableStoredSettingsAreNamedAsTheProblem) {
   }
 }
 
-TEST_F(TerminalProgram, InterfacesListsUpStateAndMarksTheChosenOne) {
+TEST_F(TerminalProgram, InterfacesListsUpStateCountersAndMarksTheChosenOne) {
   storeSettings(R"({"routerInterface": "eth0"})");
+  agent_.setInterface({.index = 7, .name = "ppp0", .hasHighCapacityCounters = false});
   const auto result = run({"interfaces", "--host", "127.0.0.1", "--port", port()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, "● lo\n○ eth0  ✓\n");
+  EXPECT_EQ(result.out,
+            "● lo    64-bit counters\n"
+            "○ eth0  64-bit counters  ✓\n"
+            "● ppp0  32-bit counters\n");
 }
 
 TEST_F(TerminalProgram, InterfaceNamesCannotDriveTheTerminalNorReorderTheLine) {
@@ -171,7 +176,9 @@ TEST_F(TerminalProgram, InterfaceNamesCannotDriveTheTerminalNorReorderTheLine) {
       {.index = 1, .name = "\x1b]0;owned\x07wan\u202Eltr\u2066", .inOctets = 0, .outOctets = 0});
   const auto result = run({"interfaces", "--host", "127.0.0.1", "--port", port()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, "● \uFFFD]0;owned\uFFFDwan\uFFFDltr\uFFFD\n○ eth0\n");
+  EXPECT_EQ(result.out,
+            "● \uFFFD]0;owned\uFFFDwan\uFFFDltr\uFFFD  64-bit counters\n"
+            "○ eth0" + std::string(16, ' ') + "64-bit counters\n");
 }
 
 TEST_F(TerminalProgram, TakesAnIPv6AddressInBracketsAsUsersTypeIt) {
@@ -180,7 +187,7 @@ TEST_F(TerminalProgram, TakesAnIPv6AddressInBracketsAsUsersTypeIt) {
   const auto result =
       run({"interfaces", "--host", "[::1]", "--port", std::to_string(agent.port())});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, "● lo\n");
+  EXPECT_EQ(result.out, "● lo  64-bit counters\n");
 }
 
 TEST_F(TerminalProgram, InterfacesReportsAFailureAsItsStatus) {
@@ -235,8 +242,9 @@ TEST_F(TerminalProgram, ExitStatusTellsScriptsWhatHappened) {
 // The schema pulsewell(1) documents: every line one object with exactly these members, of
 // these types, whatever the status.
 TEST_F(TerminalProgram, JsonLinesKeepTheirSchemaInEveryStatus) {
-  const std::set<std::string> members = {"status",        "statusText", "downBytesPerSec",
-                                         "upBytesPerSec", "totalDown",  "totalUp"};
+  const std::set<std::string> members = {"status",    "statusText", "downBytesPerSec",
+                                         "upBytesPerSec", "totalDown", "totalUp",
+                                         "counterBits"};
   const std::set<std::string> statuses = {
       "up",     "down",         "noReply",           "unreachable",
       "denied", "invalidReply", "interfaceNotFound", "noCounters"};
@@ -270,6 +278,8 @@ TEST_F(TerminalProgram, JsonLinesKeepTheirSchemaInEveryStatus) {
       }
       EXPECT_TRUE(object["totalDown"].is_number_unsigned()) << line;
       EXPECT_TRUE(object["totalUp"].is_number_unsigned()) << line;
+      const auto& bits = object["counterBits"];
+      EXPECT_TRUE(bits.is_null() || bits == 64 || bits == 32) << line;
       seen.insert(object["status"].get<std::string>());
     }
   }
@@ -376,7 +386,10 @@ class TerminalProgramAgainstSnmpd : public SnmpdTest {
 TEST_F(TerminalProgramAgainstSnmpd, ListsThisMachinesLoopback) {
   const auto result = run({"interfaces"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(result.out.find("● lo\n"), std::string::npos) << result.out;
+  const auto listed = lines(result.out);
+  EXPECT_TRUE(std::ranges::any_of(listed, [](const std::string& line) {
+    return line.starts_with("● lo ") && line.ends_with(" 64-bit counters");
+  })) << result.out;
 }
 
 TEST_F(TerminalProgramAgainstSnmpd, WatchesTheLoopbacksCounters) {

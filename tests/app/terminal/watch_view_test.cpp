@@ -32,19 +32,39 @@ TEST(WatchView, RatesShowOnlyWhileTheInterfaceIsUp) {
   EXPECT_EQ(watchJson(shown),
             R"j({"status":"noReply","statusText":"No reply (address, port, community?)",)j"
             R"j("downBytesPerSec":null,"upBytesPerSec":null,"totalDown":1200000000,)j"
-            R"j("totalUp":345000000})j");
+            R"j("totalUp":345000000,"counterBits":null})j");
 }
 
 TEST(WatchView, JsonCarriesExactRates) {
   EXPECT_EQ(watchJson(TrafficPresentation::make(upSnapshot(), {})),
             R"({"status":"up","statusText":"Connected","downBytesPerSec":1234567,)"
-            R"("upBytesPerSec":80000,"totalDown":1200000000,"totalUp":345000000})");
+            R"("upBytesPerSec":80000,"totalDown":1200000000,"totalUp":345000000,"counterBits":64})");
   auto first = upSnapshot();
   first.reading->downBytesPerSec.reset();
   first.reading->upBytesPerSec.reset();
   EXPECT_NE(watchJson(TrafficPresentation::make(first, {}))
                 .find(R"("downBytesPerSec":null,"upBytesPerSec":null)"),
             std::string::npos);
+  // Read from 32-bit counters, and down: the reading is still the current one.
+  auto narrow = upSnapshot();
+  narrow.status = RouterTrafficStatus::down;
+  narrow.reading->counters = CounterWidth::bits32;
+  EXPECT_NE(watchJson(TrafficPresentation::make(narrow, {})).find(R"("counterBits":32})"),
+            std::string::npos);
+}
+
+TEST(WatchView, InterfaceLinesAlignTheCountersAfterTheWidestName) {
+  const std::vector<SNMPInterface> interfaces = {
+      {"lo", true, CounterWidth::bits64},
+      {"Verbindung über WLAN", false, CounterWidth::bits32},
+      {"gre0", false, CounterWidth::none},
+  };
+  EXPECT_EQ(interfaceLines(interfaces, "gre0", false),
+            (std::vector<std::string>{"● lo                    64-bit counters",
+                                      "○ Verbindung über WLAN  32-bit counters",
+                                      "○ gre0                  no counters  ✓"}));
+  EXPECT_EQ(interfaceLines(interfaces, "", true)[2], "○ gre0                  keine Zähler");
+  EXPECT_TRUE(interfaceLines({}, "lo", false).empty());
 }
 
 TEST(WatchView, SparklineIsRightAlignedOnTheGraphsScale) {
