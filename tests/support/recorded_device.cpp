@@ -87,6 +87,26 @@ void grow(Line& line, double rate, bool received) {
 
 }  // namespace
 
+const std::vector<RecordedDevice>& recordedDevices() {
+  static const std::vector<RecordedDevice> devices = {
+      // No ifXTable: ifDescr names, 32-bit counters.
+      {"UbiquitiAirOS", "ubnt-airos-m5", 6, "eth0.40", CounterWidth::bits32},
+      {"WindowsXP", "windows-xp", 65539, "Intel(R) PRO/Wireless 2200BG Network Connection",
+       CounterWidth::bits32},
+      // No ifXTable, the ifTable's counters typed Counter64.
+      {"Topsec", "topsec-ngfw", 33554442, "feth10", CounterWidth::bits64},
+      {"Clavister", "clavister", 6, "Cer", CounterWidth::bits32},
+      {"CiscoPartial", "cisco-cat-partial", 3, "Fa0/3", CounterWidth::bits32},
+      {"VenusHighCapacityTypedCounter32", "venus-vsos", 2, "eth0", CounterWidth::bits32},
+      {"H3C1317Ports", "h3c-1317-ports", 3, "Ten-GigabitEthernet1/0/1", CounterWidth::bits64},
+      {"JuniperMX960", "juniper-mx960", 857, "xe-3/0/0", CounterWidth::bits64},
+      {"Vyatta", "vyatta", 5, "eth2", CounterWidth::bits64},
+      {"LinuxAppliance", "linux-dcbc600", 6, "WAN2", CounterWidth::bits64},
+      {"LinuxNetSnmp", "linux-netsnmp", 2, "eth0", CounterWidth::bits64},
+  };
+  return devices;
+}
+
 std::string recording(const std::string& name) {
   const std::string path = std::string(PULSEWELL_SOURCE_DIR) + "/tests/traffic/devices/" + name +
                            ".snmprec";

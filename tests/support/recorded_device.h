@@ -6,9 +6,12 @@
 // the recording itself.
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "traffic/snmp_traffic_reading.h"
 
 namespace pulsewell::test {
 
@@ -24,6 +27,23 @@ enum class RecordingChange {
   // Another row, earlier in the table, carries the same name, down and idle.
   staleNamesakeFirst,
 };
+
+// One recording, the row a user would watch on it, and what Pulsewell must make of it.
+struct RecordedDevice {
+  std::string label;  // the test's name for it
+  std::string recording;
+  std::uint32_t index = 0;
+  std::string name;
+  CounterWidth counters = CounterWidth::none;
+  RecordingChange change = RecordingChange::none;
+};
+
+inline void PrintTo(const RecordedDevice& device, std::ostream* out) {
+  *out << device.label;
+}
+
+// Every recording, as recorded.
+const std::vector<RecordedDevice>& recordedDevices();
 
 // The text of tests/traffic/devices/`name`.snmprec.
 std::string recording(const std::string& name);

@@ -21,19 +21,7 @@ namespace {
 
 using test::RecordingChange;
 
-struct RecordedDevice {
-  std::string label;
-  std::string recording;
-  // The row a user would watch, and what Pulsewell must make of it.
-  std::uint32_t index;
-  std::string name;
-  CounterWidth counters;
-  RecordingChange change = RecordingChange::none;
-};
-
-void PrintTo(const RecordedDevice& device, std::ostream* out) {
-  *out << device.label;
-}
+using test::RecordedDevice;
 
 class RecordedDeviceTest : public testing::TestWithParam<RecordedDevice> {
  protected:
@@ -108,33 +96,22 @@ TEST_P(RecordedDeviceTest, ListsEveryNamedRowAndMeasuresTheWatchedOne) {
               6 * test::recordedDownRate / 100);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Recordings, RecordedDeviceTest,
-    testing::Values(
-        // No ifXTable: ifDescr names, 32-bit counters.
-        RecordedDevice{"UbiquitiAirOS", "ubnt-airos-m5", 6, "eth0.40", CounterWidth::bits32},
-        RecordedDevice{"WindowsXP", "windows-xp", 65539,
-                       "Intel(R) PRO/Wireless 2200BG Network Connection", CounterWidth::bits32},
-        // No ifXTable, the ifTable's counters typed Counter64.
-        RecordedDevice{"Topsec", "topsec-ngfw", 33554442, "feth10", CounterWidth::bits64},
-        RecordedDevice{"Clavister", "clavister", 6, "Cer", CounterWidth::bits32},
-        RecordedDevice{"CiscoPartial", "cisco-cat-partial", 3, "Fa0/3", CounterWidth::bits32},
-        RecordedDevice{"VenusHighCapacityTypedCounter32", "venus-vsos", 2, "eth0",
-                       CounterWidth::bits32},
-        RecordedDevice{"H3C1317Ports", "h3c-1317-ports", 3, "Ten-GigabitEthernet1/0/1",
-                       CounterWidth::bits64},
-        RecordedDevice{"JuniperMX960", "juniper-mx960", 857, "xe-3/0/0", CounterWidth::bits64},
-        RecordedDevice{"Vyatta", "vyatta", 5, "eth2", CounterWidth::bits64},
-        RecordedDevice{"LinuxAppliance", "linux-dcbc600", 6, "WAN2", CounterWidth::bits64},
-        RecordedDevice{"LinuxNetSnmp", "linux-netsnmp", 2, "eth0", CounterWidth::bits64},
-        // What other agents do, played on these recordings.
-        RecordedDevice{"VyattaHighCapacityStandingAtZero", "vyatta", 5, "eth2",
-                       CounterWidth::bits32, RecordingChange::highCapacityStandingAtZero},
-        RecordedDevice{"LinuxNetSnmpStaleNamesakeFirst", "linux-netsnmp", 2, "eth0",
-                       CounterWidth::bits64, RecordingChange::staleNamesakeFirst},
-        RecordedDevice{"UbiquitiStaleNamesakeFirst", "ubnt-airos-m5", 6, "eth0.40",
-                       CounterWidth::bits32, RecordingChange::staleNamesakeFirst}),
-    [](const testing::TestParamInfo<RecordedDevice>& p) { return p.param.label; });
+std::vector<RecordedDevice> devicesAndChanges() {
+  auto devices = test::recordedDevices();
+  // What other agents do, played on these recordings.
+  devices.push_back({"VyattaHighCapacityStandingAtZero", "vyatta", 5, "eth2",
+                     CounterWidth::bits32, RecordingChange::highCapacityStandingAtZero});
+  devices.push_back({"LinuxNetSnmpStaleNamesakeFirst", "linux-netsnmp", 2, "eth0",
+                     CounterWidth::bits64, RecordingChange::staleNamesakeFirst});
+  devices.push_back({"UbiquitiStaleNamesakeFirst", "ubnt-airos-m5", 6, "eth0.40",
+                     CounterWidth::bits32, RecordingChange::staleNamesakeFirst});
+  return devices;
+}
+
+INSTANTIATE_TEST_SUITE_P(Recordings, RecordedDeviceTest, testing::ValuesIn(devicesAndChanges()),
+                         [](const testing::TestParamInfo<RecordedDevice>& p) {
+                           return p.param.label;
+                         });
 
 }  // namespace
 }  // namespace pulsewell

@@ -19,7 +19,10 @@
 #include "snmp/if_mib.h"
 #include "loaded_libraries.h"
 #include "program_run.h"
+#include "tests/support/ci.h"
+#include "tests/support/recorded_device.h"
 #include "tests/support/snmpd_test.h"
+#include "tests/support/snmpsim_peer.h"
 #include "tests/support/temporary_folder.h"
 #include "udp_peer.h"
 
@@ -401,6 +404,81 @@ TEST_F(TerminalProgramAgainstSnmpd, WatchesTheLoopbacksCounters) {
   EXPECT_NE(samples[1].find(R"("status":"up")"), std::string::npos) << samples[1];
   EXPECT_EQ(samples[1].find(R"("downBytesPerSec":null)"), std::string::npos) << samples[1];
 }
+
+// The program against recordings of real devices' agents, served by snmpsim in real time
+// with the watched row's counters growing at known rates.
+class TerminalProgramAgainstRecordedDevice : public testing::TestWithParam<RecordedDevice> {
+ protected:
+  void SetUp() override {
+    if (const auto missing = SnmpsimPeer::missing()) {
+      if (runningInCI()) FAIL() << *missing;
+      GTEST_SKIP() << *missing;
+    }
+    const auto& device = GetParam();
+    served = withTraffic(recording(device.recording), device.index);
+    agent = std::make_unique<SnmpsimPeer>(std::map<std::string, std::string>{{device.recording, served}},
+                                          SnmpsimPeer::Clock::real);
+  }
+
+  ProgramResult run(std::vector<std::string> arguments) const {
+    arguments.insert(arguments.begin(), PULSEWELL_PROGRAM);
+    arguments.insert(arguments.end(), {"--host", std::string(SnmpsimPeer::host), "--port",
+                                       std::to_string(agent->port())});
+    const auto& home = home_.path();
+    return runProgram(arguments, {{"HOME", home.string()},
+                                  {"XDG_CONFIG_HOME", (home / "config").string()},
+                                  {"PULSEWELL_SECRET_STORE", "file"},
+                                  {"PULSEWELL_COMMUNITY", GetParam().recording},
+                                  {"LC_ALL", "C.UTF-8"}});
+  }
+
+  std::string served;
+  std::unique_ptr<SnmpsimPeer> agent;
+  TemporaryFolder home_;
+};
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+TEST_P(TerminalProgramAgainstRecordedDevice, ListsEveryNamedRowAndWatchesTheRatesTheAgentSets) {
+  const auto& device = GetParam();
+  const auto listing = run({"interfaces"});
+  ASSERT_EQ(listing.exitCode, 0) << listing.err;
+  const auto listed = lines(listing.out);
+  const auto expected = namedRows(served);
+  ASSERT_EQ(listed.size(), expected.size()) << listing.out;
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    EXPECT_EQ(listed[i].substr(listed[i].find(' ') + 1, expected[i].second.size()),
+              expected[i].second);
+  }
+
+  // Rates over a quarter of a second each: the middle ones, against the real clock's jitter.
+  const auto watched = run({"watch", "--interface", device.name, "--json", "--count", "5",
+                            "--interval", "0.25"});
+  ASSERT_EQ(watched.exitCode, 0) << watched.err;
+  std::vector<double> down;
+  std::vector<double> up;
+  for (const auto& line : lines(watched.out)) {
+    const auto sample = nlohmann::json::parse(line);
+    EXPECT_EQ(sample["status"], "up") << line;
+    EXPECT_EQ(sample["counterBits"], device.counters == CounterWidth::bits64 ? 64 : 32) << line;
+    if (sample["downBytesPerSec"].is_null()) continue;
+    down.push_back(sample["downBytesPerSec"].get<double>());
+    up.push_back(sample["upBytesPerSec"].get<double>());
+  }
+  ASSERT_GE(down.size(), 3U) << watched.out;
+  EXPECT_NEAR(median(down), recordedDownRate, recordedDownRate / 100) << watched.out;
+  EXPECT_NEAR(median(up), recordedUpRate, recordedUpRate / 100) << watched.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Recordings, TerminalProgramAgainstRecordedDevice,
+                         testing::ValuesIn(recordedDevices()),
+                         [](const testing::TestParamInfo<RecordedDevice>& p) {
+                           return p.param.label;
+                         });
 
 }  // namespace
 }  // namespace pulsewell::test
