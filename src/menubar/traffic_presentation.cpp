@@ -23,8 +23,8 @@ TrafficPresentation TrafficPresentation::make(const TrafficSnapshot& snapshot,
   shown.title = settings.interface.empty() ? "Pulsewell" : displaySafe(settings.interface);
 
   // An old reading may still be held while connecting or failing; it is not shown.
-  const bool current = snapshot.status == RouterTrafficStatus::up ||
-                       snapshot.status == RouterTrafficStatus::down;
+  const bool current =
+      snapshot.status == RouterTrafficStatus::up || snapshot.status == RouterTrafficStatus::down;
   if (current && snapshot.reading) shown.counters = snapshot.reading->counters;
   if (shown.live && snapshot.reading) {
     shown.downRate = snapshot.reading->downBytesPerSec;

@@ -3,7 +3,8 @@
 namespace pulsewell {
 
 ByteView withoutTrailingNuls(ByteView bytes) {
-  while (!bytes.empty() && bytes.back() == 0) bytes = bytes.first(bytes.size() - 1);
+  while (!bytes.empty() && bytes.back() == 0)
+    bytes = bytes.first(bytes.size() - 1);
   return bytes;
 }
 

@@ -46,9 +46,8 @@ std::vector<InterfaceRow> readInterfaceRows(const SNMPClient& client, RowDetail 
     InterfaceRow row{index, Bytes(rowName->begin(), rowName->end())};
     row.isUp = IfMib::isOperStatusUp(*cell[operStatus]);
     if (detail == RowDetail::namesAndCounters) {
-      const auto counters =
-          chooseCounters(counterValue(*cell[hcIn]), counterValue(*cell[hcOut]),
-                         counterValue(*cell[in]), counterValue(*cell[out]));
+      const auto counters = chooseCounters(counterValue(*cell[hcIn]), counterValue(*cell[hcOut]),
+                                           counterValue(*cell[in]), counterValue(*cell[out]));
       row.counters = counters ? counters->width() : CounterWidth::none;
     }
     rows.push_back(std::move(row));

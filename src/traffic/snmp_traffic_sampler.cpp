@@ -173,16 +173,15 @@ SNMPTrafficReading SNMPTrafficSampler::sample() {
                      counterValue(v[inSlot].value), counterValue(v[outSlot].value));
   if (!counters) throw SNMPTrafficError::noCounters();
   const auto* uptime = v[uptimeSlot].value.asUnsigned();
-  const Previous current{*counters,
-                         uptime != nullptr ? std::optional<std::uint64_t>(*uptime) : std::nullopt,
-                         now};
+  const Previous current{
+      *counters, uptime != nullptr ? std::optional<std::uint64_t>(*uptime) : std::nullopt, now};
 
   SNMPTrafficReading reading;
   reading.counters = counters->width();
   reading.isUp = IfMib::isOperStatusUp(v[operStatusSlot].value);
   if (previous_) {
-    const auto lineSpeed = lineBytesPerSecond(counterValue(v[highSpeedSlot].value),
-                                              counterValue(v[speedSlot].value));
+    const auto lineSpeed =
+        lineBytesPerSecond(counterValue(v[highSpeedSlot].value), counterValue(v[speedSlot].value));
     if (const auto octets = octetsSince(*previous_, current, lineSpeed)) {
       const double dt = now - previous_->time;
       const auto [inDelta, outDelta] = *octets;

@@ -769,8 +769,9 @@ TEST_F(SettingsModelAgentTest, FetchListsTheDevicesInterfacesInTableOrder) {
   model->load();
   ASSERT_TRUE(queue->runUntil([&] { return !model->loading(); }));
   EXPECT_FALSE(model->message());
-  EXPECT_EQ(model->interfaces(), (std::vector<SNMPInterface>{{"eth0", true, CounterWidth::bits64},
-                                                          {"wlan0", false, CounterWidth::bits64}}));
+  EXPECT_EQ(model->interfaces(),
+            (std::vector<SNMPInterface>{{"eth0", true, CounterWidth::bits64},
+                                        {"wlan0", false, CounterWidth::bits64}}));
 }
 
 TEST_F(SettingsModelAgentTest, FetchRunsOnANamedWorkerAndLeavesTheMainThreadFree) {

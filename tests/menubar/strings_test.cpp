@@ -163,8 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{RouterTrafficStatus::invalidReply, "Unexpected reply", "Unerwartete Antwort"},
         StatusCase{RouterTrafficStatus::interfaceNotFound, "Interface not found",
                    "Schnittstelle nicht gefunden"},
-        StatusCase{RouterTrafficStatus::noCounters, "No byte counters",
-                   "Keine Bytez\u00e4hler"}));
+        StatusCase{RouterTrafficStatus::noCounters, "No byte counters", "Keine Bytez\u00e4hler"}));
 
 TEST(StringsTest, CounterWidthsInBothLanguages) {
   EXPECT_EQ(Strings::counters(CounterWidth::bits64, false), "64-bit counters");

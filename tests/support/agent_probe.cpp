@@ -38,7 +38,9 @@ std::vector<std::uint8_t> sysUpTimeRequest(std::string_view community) {
       0x05, 0x00,                                                  // NULL
   };
   const auto size = static_cast<std::uint8_t>(3 + 2 + community.size() + pdu.size());
-  std::vector<std::uint8_t> request = {0x30, size, 0x02, 0x01, 0x01,  // Message, version v2c
+  std::vector<std::uint8_t> request = {0x30, size,
+                                       0x02, 0x01,
+                                       0x01,  // Message, version v2c
                                        0x04, static_cast<std::uint8_t>(community.size())};
   request.insert(request.end(), community.begin(), community.end());
   request.insert(request.end(), pdu.begin(), pdu.end());

@@ -35,15 +35,16 @@ std::vector<Line> parse(const std::string& text) {
     const auto first = line.find('|');
     const auto second = line.find('|', first + 1);
     if (first == std::string::npos || second == std::string::npos) continue;
-    lines.push_back(
-        {line.substr(0, first), line.substr(first + 1, second - first - 1), line.substr(second + 1)});
+    lines.push_back({line.substr(0, first), line.substr(first + 1, second - first - 1),
+                     line.substr(second + 1)});
   }
   return lines;
 }
 
 std::string join(const std::vector<Line>& lines) {
   std::string text;
-  for (const Line& line : lines) text += line.oid + "|" + line.tag + "|" + line.value + "\n";
+  for (const Line& line : lines)
+    text += line.oid + "|" + line.tag + "|" + line.value + "\n";
   return text;
 }
 
@@ -65,7 +66,8 @@ std::string octets(const Line& line) {
 }
 
 std::string withoutTrailingNuls(std::string name) {
-  while (!name.empty() && name.back() == '\0') name.pop_back();
+  while (!name.empty() && name.back() == '\0')
+    name.pop_back();
   return name;
 }
 
@@ -108,8 +110,8 @@ const std::vector<RecordedDevice>& recordedDevices() {
 }
 
 std::string recording(const std::string& name) {
-  const std::string path = std::string(PULSEWELL_SOURCE_DIR) + "/tests/traffic/devices/" + name +
-                           ".snmprec";
+  const std::string path =
+      std::string(PULSEWELL_SOURCE_DIR) + "/tests/traffic/devices/" + name + ".snmprec";
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   std::ostringstream text;

@@ -29,8 +29,7 @@ constexpr std::time_t heldEpoch = 1767225600;
 std::optional<std::filesystem::path> fakeTimeLibrary() {
   glob_t found{};
   std::optional<std::filesystem::path> library;
-  if (glob("/usr/lib/*/faketime/libfaketime.so.1", 0, nullptr, &found) == 0 &&
-      found.gl_pathc > 0) {
+  if (glob("/usr/lib/*/faketime/libfaketime.so.1", 0, nullptr, &found) == 0 && found.gl_pathc > 0) {
     library = found.gl_pathv[0];
   }
   globfree(&found);
@@ -46,10 +45,9 @@ void writeFile(const std::filesystem::path& path, std::string_view text) {
     if (!out) throw std::runtime_error("cannot write " + partial);
   }
   std::filesystem::rename(partial, path);
-  std::filesystem::permissions(path, std::filesystem::perms::owner_read |
-                                         std::filesystem::perms::owner_write |
-                                         std::filesystem::perms::group_read |
-                                         std::filesystem::perms::others_read);
+  std::filesystem::permissions(
+      path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                std::filesystem::perms::group_read | std::filesystem::perms::others_read);
 }
 
 }  // namespace
@@ -109,16 +107,13 @@ void SnmpsimPeer::writeTime() {
 
 bool SnmpsimPeer::start(std::uint16_t port, Clock clock, const std::string& probeCommunity) {
   std::vector<std::string> arguments = {
-      std::string(snmpsimd),
-      "--data-dir=" + (directory_.path() / "data").string(),
+      std::string(snmpsimd), "--data-dir=" + (directory_.path() / "data").string(),
       "--cache-dir=" + (directory_.path() / "cache").string(),
-      "--agent-udpv4-endpoint=" + std::string(host) + ":" + std::to_string(port),
-      "--v2c-arch",
+      "--agent-udpv4-endpoint=" + std::string(host) + ":" + std::to_string(port), "--v2c-arch",
       // snmpsim 0.4.5 caps a GetBulk's repetitions at this over the number of columns with
       // Python 3's true division: below 20 repetitions the float never counts down to 0 and
       // the answer never comes. So high that 20 repetitions of every column always fit.
-      "--max-varbinds=1024",
-      "--logging-method=null"};
+      "--max-varbinds=1024", "--logging-method=null"};
   // It will not run as root without somebody to become.
   if (geteuid() == 0) {
     arguments.insert(arguments.end(), {"--process-user=nobody", "--process-group=nogroup"});

@@ -332,9 +332,8 @@ TEST(AgentProtocolTest, ResponseRoundTripsThroughTheDecoder) {
       SNMPCodec::decodeResponse(AgentProtocol::encodeResponse(std::string(200, 'c'), reply));
   ASSERT_TRUE(decoded.has_value());
   EXPECT_EQ(decoded->id, -5);
-  EXPECT_EQ(decoded->varBinds,
-            (std::vector<SNMPVarBind>{{{1, 3, 6, 1}, SNMPValue::unsigned32(7)},
-                                      {{1, 3, 6, 2}, SNMPValue::missing()}}));
+  EXPECT_EQ(decoded->varBinds, (std::vector<SNMPVarBind>{{{1, 3, 6, 1}, SNMPValue::unsigned32(7)},
+                                                         {{1, 3, 6, 2}, SNMPValue::missing()}}));
 }
 
 }  // namespace

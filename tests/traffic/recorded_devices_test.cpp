@@ -32,9 +32,9 @@ class RecordedDeviceTest : public testing::TestWithParam<RecordedDevice> {
     }
     const auto& device = GetParam();
     served = test::withTraffic(test::recording(device.recording), device.index, device.change);
-    agent = std::make_unique<test::SnmpsimPeer>(std::map<std::string, std::string>{
-                                                    {device.recording, served}},
-                                                test::SnmpsimPeer::Clock::held);
+    agent = std::make_unique<test::SnmpsimPeer>(
+        std::map<std::string, std::string>{{device.recording, served}},
+        test::SnmpsimPeer::Clock::held);
   }
 
   SNMPClient client() const {
@@ -99,8 +99,8 @@ TEST_P(RecordedDeviceTest, ListsEveryNamedRowAndMeasuresTheWatchedOne) {
 std::vector<RecordedDevice> devicesAndChanges() {
   auto devices = test::recordedDevices();
   // What other agents do, played on these recordings.
-  devices.push_back({"VyattaHighCapacityStandingAtZero", "vyatta", 5, "eth2",
-                     CounterWidth::bits32, RecordingChange::highCapacityStandingAtZero});
+  devices.push_back({"VyattaHighCapacityStandingAtZero", "vyatta", 5, "eth2", CounterWidth::bits32,
+                     RecordingChange::highCapacityStandingAtZero});
   devices.push_back({"LinuxNetSnmpStaleNamesakeFirst", "linux-netsnmp", 2, "eth0",
                      CounterWidth::bits64, RecordingChange::staleNamesakeFirst});
   devices.push_back({"UbiquitiStaleNamesakeFirst", "ubnt-airos-m5", 6, "eth0.40",

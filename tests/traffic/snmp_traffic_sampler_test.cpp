@@ -89,8 +89,8 @@ SNMPTrafficReading rates(double downRate, double upRate, std::uint64_t down, std
 }
 
 void removeOctetCounters(AgentTable& table) {
-  for (const OID& column : {IfMib::ifHCInOctets(), IfMib::ifHCOutOctets(), IfMib::ifInOctets(),
-                            IfMib::ifOutOctets()}) {
+  for (const OID& column :
+       {IfMib::ifHCInOctets(), IfMib::ifHCOutOctets(), IfMib::ifInOctets(), IfMib::ifOutOctets()}) {
     table.removeColumn(column);
   }
 }

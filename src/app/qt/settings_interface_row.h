@@ -10,8 +10,9 @@ class QLabel;
 namespace pulsewell {
 
 // One row of the settings form's interface list: the up/down mark, the name, the counters
-// the interface has and, on the chosen row, a checkmark. The whole row is one flat button; it is checked exactly while
-// its interface is the chosen one, which is also what assistive tools are told.
+// the interface has and, on the chosen row, a checkmark. The whole row is one flat button; it is
+// checked exactly while its interface is the chosen one, which is also what assistive tools are
+// told.
 class SettingsInterfaceRow : public QAbstractButton {
   Q_OBJECT
 

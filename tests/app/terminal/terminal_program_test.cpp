@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "agent/simulator_agent.h"
-#include "snmp/if_mib.h"
 #include "loaded_libraries.h"
 #include "program_run.h"
+#include "snmp/if_mib.h"
 #include "tests/support/ci.h"
 #include "tests/support/recorded_device.h"
 #include "tests/support/snmpd_test.h"
@@ -181,7 +181,8 @@ TEST_F(TerminalProgram, InterfaceNamesCannotDriveTheTerminalNorReorderTheLine) {
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out,
             "● \uFFFD]0;owned\uFFFDwan\uFFFDltr\uFFFD  64-bit counters\n"
-            "○ eth0" + std::string(16, ' ') + "64-bit counters\n");
+            "○ eth0" +
+                std::string(16, ' ') + "64-bit counters\n");
 }
 
 TEST_F(TerminalProgram, TakesAnIPv6AddressInBracketsAsUsersTypeIt) {
@@ -245,8 +246,8 @@ TEST_F(TerminalProgram, ExitStatusTellsScriptsWhatHappened) {
 // The schema pulsewell(1) documents: every line one object with exactly these members, of
 // these types, whatever the status.
 TEST_F(TerminalProgram, JsonLinesKeepTheirSchemaInEveryStatus) {
-  const std::set<std::string> members = {"status",    "statusText", "downBytesPerSec",
-                                         "upBytesPerSec", "totalDown", "totalUp",
+  const std::set<std::string> members = {"status",        "statusText", "downBytesPerSec",
+                                         "upBytesPerSec", "totalDown",  "totalUp",
                                          "counterBits"};
   const std::set<std::string> statuses = {
       "up",     "down",         "noReply",           "unreachable",
@@ -416,8 +417,8 @@ class TerminalProgramAgainstRecordedDevice : public testing::TestWithParam<Recor
     }
     const auto& device = GetParam();
     served = withTraffic(recording(device.recording), device.index);
-    agent = std::make_unique<SnmpsimPeer>(std::map<std::string, std::string>{{device.recording, served}},
-                                          SnmpsimPeer::Clock::real);
+    agent = std::make_unique<SnmpsimPeer>(
+        std::map<std::string, std::string>{{device.recording, served}}, SnmpsimPeer::Clock::real);
   }
 
   ProgramResult run(std::vector<std::string> arguments) const {
@@ -456,8 +457,8 @@ TEST_P(TerminalProgramAgainstRecordedDevice, ListsEveryNamedRowAndWatchesTheRate
   }
 
   // Rates over a quarter of a second each: the middle ones, against the real clock's jitter.
-  const auto watched = run({"watch", "--interface", device.name, "--json", "--count", "5",
-                            "--interval", "0.25"});
+  const auto watched =
+      run({"watch", "--interface", device.name, "--json", "--count", "5", "--interval", "0.25"});
   ASSERT_EQ(watched.exitCode, 0) << watched.err;
   std::vector<double> down;
   std::vector<double> up;

@@ -36,9 +36,10 @@ TEST(WatchView, RatesShowOnlyWhileTheInterfaceIsUp) {
 }
 
 TEST(WatchView, JsonCarriesExactRates) {
-  EXPECT_EQ(watchJson(TrafficPresentation::make(upSnapshot(), {})),
-            R"({"status":"up","statusText":"Connected","downBytesPerSec":1234567,)"
-            R"("upBytesPerSec":80000,"totalDown":1200000000,"totalUp":345000000,"counterBits":64})");
+  EXPECT_EQ(
+      watchJson(TrafficPresentation::make(upSnapshot(), {})),
+      R"({"status":"up","statusText":"Connected","downBytesPerSec":1234567,)"
+      R"("upBytesPerSec":80000,"totalDown":1200000000,"totalUp":345000000,"counterBits":64})");
   auto first = upSnapshot();
   first.reading->downBytesPerSec.reset();
   first.reading->upBytesPerSec.reset();
